@@ -1,0 +1,16 @@
+// matrixDemo: prints the 3 x 3 matrix of the values 1 to 9.
+#include <cstdio>
+#include <cstdlib>
+
+#include "matrixDemo/matrixDemo.h"
+
+int main() {
+    int matrix[3 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    func(matrix, 3, 3);
+    // Output that could not be written is a failure, not a normal end.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::perror("matrixDemo");
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}
