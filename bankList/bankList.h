@@ -1,0 +1,40 @@
+// Image bank: a linked list with one node per entry of a directory, built from the entries'
+// TGA headers.
+#pragma once
+
+#include <cstdint>
+
+// One image of the bank. The node, path and imageName are separate malloc blocks owned by
+// whoever holds the list; the module never releases them.
+typedef struct NodeImage_ {
+    int32_t id;       // position in the list that readBankImage built, from 1
+    char *path;       // the directory the node was made with (the node's own copy)
+    char *imageName;  // the entry's name within the directory (the node's own copy)
+    int32_t size;     // width x height x 3 / 1000: the pixel data in thousands of bytes
+    int32_t height;   // from the file's header
+    int32_t width;    // from the file's header
+    struct NodeImage_ *next;
+} NodeImage;
+
+// Builds the list of every entry of directory `path` but "." and "..", in the order the
+// directory yields them, numbered from 1, reading only each file's header. Returns null for a
+// directory with no other entry, or, after printing "opendir failed!" (no line end) on the
+// standard output, for one that cannot be opened. An entry that cannot be opened ends the
+// program (see createNodeImage).
+NodeImage *readBankImage(const char *path);
+
+// Makes a node (next null, id 0) for entry `imagename` of directory `path` from the file's
+// header. An entry whose header cannot be read in full (a subdirectory, a short file) gets its
+// missing bytes as 0; a FIFO, socket or device gets 0 x 0 without being opened. When the file
+// cannot be opened, prints "read image failed!" with the reason (perror) and exits with status 1.
+NodeImage *createNodeImage(const char *imagename, const char *path);
+
+// The same, numbered `id`, but reading the whole image (its planes are released before the
+// call returns); "read image failed!" then also reports images too large to hold.
+NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id);
+
+// Puts a new node for `imagename` in front of *head (its id stays 0).
+void UpdateList(const char *imagename, const char *path, NodeImage **head);
+
+// Prints "filename is <name>" for every node from head on; nothing for an empty list.
+void printListImage(const NodeImage *head);
