@@ -99,8 +99,8 @@ TEST(readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
             EXPECT_EQ(n.size, 0);
             EXPECT_EQ(n.width, 10);
         } else {  // "notes.txt": its first 18 bytes are taken as a header
-            EXPECT_EQ(n.width, 's' | ('\x20' << 8));
-            EXPECT_EQ(n.height, 'n' | ('o' << 8));
+            EXPECT_EQ(n.width, 'i' | ('s' << 8));  // bytes 12 and 13: "is"
+            EXPECT_EQ(n.height, ' ' | ('n' << 8));
         }
     }
 
