@@ -12,9 +12,9 @@ char *delSpaceBeforeEnd(char *str);
 // stay unread for the next call. Of a line longer than 499 characters the first 499 are
 // kept and the rest of the line is read and dropped. At the end of the input the
 // characters read so far, if any, are returned as a line.
-// Returns null at the end of the input when no character was read, and when the line
-// buffer cannot be allocated (then nothing is read), so `while ((line = readInMyWay()))`
-// ends.
+// Returns null at the end of the input (or on a read error) when no character was read,
+// and when the line buffer cannot be allocated (then nothing is read), so
+// `while ((line = readInMyWay()))` ends.
 //
 // This form moves the trimmed line to the start of its buffer: release it with
 // free(line).
@@ -22,5 +22,6 @@ char *readInMyWay();
 
 // Like readInMyWay() but leaves the line where it lies in its buffer: the result points
 // past any leading spaces, and *pBuffer receives the start of the buffer, which the caller
-// releases with free(*pBuffer). *pBuffer is null whenever the result is null.
+// releases with free(*pBuffer). *pBuffer is null whenever the result is null. A null
+// `pBuffer` gives the form above.
 char *readInMyWay(char **pBuffer);
