@@ -1,0 +1,12 @@
+// Texts that the size analysis prints.
+#pragma once
+
+namespace sizeAnalyser_msg {
+inline constexpr char kOpendirFailed[] = "opendir failed!";
+inline constexpr char kSize[] = "p->size is %d\n";
+inline constexpr char kExtremes[] = "The Maximum size is %d, and the minimum size is %d\n";
+inline constexpr char kPrompt[] = "Please input the size and terminted with -1";
+inline constexpr char kMaxi[] = "maxi is %d\n";
+inline constexpr char kFirstClass[] = "In the set < %d, there are %d images\n";
+inline constexpr char kClass[] = "In the %d < set < %d, there are %d images\n";
+}  // namespace sizeAnalyser_msg

@@ -1,0 +1,242 @@
+// Tests of the size analysis: the class search, and the program run on directories of images.
+#include "sizeAnalyser/sizeAnalyser.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testing/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(find, SizeEqualToAThresholdBelongsToTheClassAbove) {
+    const int32_t table[] = {10, 30, 500, 921};
+    NodeImage node{};
+    auto classOf = [&](int32_t size) {
+        node.size = size;
+        return find(&node, table, 3);
+    };
+    EXPECT_EQ(classOf(0), 0);
+    EXPECT_EQ(classOf(10), 1);
+    EXPECT_EQ(classOf(29), 1);
+    EXPECT_EQ(classOf(30), 2);
+    EXPECT_EQ(classOf(921), 3);  // entry n is not a threshold
+    EXPECT_EQ(find(&node, table, 0), 0);
+
+    int32_t a = 1, b = -2;
+    swap(&a, &b);
+    EXPECT_EQ(a, -2);
+    EXPECT_EQ(b, 1);
+}
+
+// The directory that sizeAnalyser_testdir analyses, emptied (or removed) for each test.
+class SizeAnalyserRun : public testing::Test {
+  protected:
+    const fs::path dir{SIZE_ANALYSER_TEST_DIR};
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // A TGA header claiming width x height, followed by all its pixels.
+    void image(const std::string &name, uint16_t width, uint16_t height) const {
+        std::string h(18, '\0');
+        h[2] = 2;
+        h[12] = static_cast<char>(width & 0xFF);
+        h[13] = static_cast<char>(width >> 8);
+        h[14] = static_cast<char>(height & 0xFF);
+        h[15] = static_cast<char>(height >> 8);
+        h[16] = 24;
+        tgatest::writeFile(dir / name, h + std::string(std::size_t{width} * height * 3, '\x42'));
+    }
+
+    // The "p->size is" lines for the given sizes by name, in the directory's own order.
+    std::string sizeLines(const std::vector<std::pair<std::string, int>> &sizes) const {
+        std::string lines;
+        DIR *d = opendir(dir.c_str());
+        while (const dirent *e = readdir(d)) {
+            for (const auto &[name, size] : sizes) {
+                if (name == e->d_name) lines += "p->size is " + std::to_string(size) + "\n";
+            }
+        }
+        closedir(d);
+        return lines;
+    }
+
+    static tgatest::RunResult analyse(const std::string &input) {
+        tgatest::RunOptions options;
+        options.input = input;
+        return tgatest::run({tgatest::program("sizeAnalyser_testdir").string()}, options);
+    }
+
+    void workedExample() const {
+        image("hundred.tga", 100, 100);
+        image("vga.tga", 640, 480);
+        image("ten.tga", 10, 10);
+    }
+    std::string workedSizes() const {
+        return sizeLines({{"hundred.tga", 30}, {"vga.tga", 921}, {"ten.tga", 0}}) +
+               "The Maximum size is 921, and the minimum size is 0\n"
+               "Please input the size and terminted with -1\n";
+    }
+};
+
+TEST_F(SizeAnalyserRun, ThresholdsAreSortedIntoClasses) {
+    workedExample();
+    const auto r = analyse("500 10 -1\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, workedSizes() +
+                         "maxi is 500\n"
+                         "In the set < 10, there are 1 images\n"
+                         "In the 10 < set < 500, there are 1 images\n"
+                         "In the 500 < set < 921, there are 1 images\n");
+}
+
+TEST_F(SizeAnalyserRun, ClassBoundsAndDegenerateThresholds) {
+    workedExample();
+    struct Case {
+        const char *input;
+        const char *report;
+    } cases[] = {
+        {"30\n-1\n",
+         "maxi is 30\n"
+         "In the set < 30, there are 1 images\n"
+         "In the 30 < set < 921, there are 2 images\n"},
+        {"-1\n",
+         "maxi is 0\n"
+         "In the set < 921, there are 3 images\n"},
+        {"10 10 -1",
+         "maxi is 10\n"
+         "In the set < 10, there are 1 images\n"
+         "In the 10 < set < 10, there are 0 images\n"
+         "In the 10 < set < 921, there are 2 images\n"},
+        {"-3 -7 -1",
+         "maxi is 0\n"
+         "In the set < -7, there are 0 images\n"
+         "In the -7 < set < -3, there are 0 images\n"
+         "In the -3 < set < 921, there are 3 images\n"},
+        // Input that ends, or is not a number, before -1 ends the list all the same.
+        {"500 10",
+         "maxi is 500\n"
+         "In the set < 10, there are 1 images\n"
+         "In the 10 < set < 500, there are 1 images\n"
+         "In the 500 < set < 921, there are 1 images\n"},
+        {"100 x 10 -1",
+         "maxi is 100\n"
+         "In the set < 100, there are 2 images\n"
+         "In the 100 < set < 921, there are 1 images\n"},
+        {"99999999999 -1",
+         "maxi is 0\n"
+         "In the set < 921, there are 3 images\n"},
+        {"", "maxi is 0\nIn the set < 921, there are 3 images\n"},
+    };
+    for (const Case &c : cases) {
+        const auto r = analyse(c.input);
+        EXPECT_EQ(r.exitCode, 0) << c.input;
+        EXPECT_EQ(r.out, workedSizes() + c.report) << c.input;
+    }
+}
+
+TEST_F(SizeAnalyserRun, GreatestSizeBelowGreatestThreshold) {
+    image("hundred.tga", 100, 100);
+    image("ten.tga", 10, 10);
+    const auto r = analyse("10 500 -1\n");
+    EXPECT_EQ(r.out, sizeLines({{"hundred.tga", 30}, {"ten.tga", 0}}) +
+                         "The Maximum size is 30, and the minimum size is 0\n"
+                         "Please input the size and terminted with -1\n"
+                         "maxi is 500\n"
+                         "In the set < 10, there are 1 images\n"
+                         "In the 10 < set < 500, there are 1 images\n"
+                         "In the 500 < set < 30, there are 0 images\n");
+}
+
+TEST_F(SizeAnalyserRun, ThresholdsBeyondTheTableAreIgnored) {
+    image("ten.tga", 10, 10);
+    std::string input;
+    for (int v = 1; v <= 1200; ++v)
+        input += std::to_string(v) + " ";
+    const auto r = analyse(input + "-1\n");
+    EXPECT_EQ(r.exitCode, 0);
+    const std::string tail = "maxi is 999\nIn the set < 1, there are 1 images\n";
+    ASSERT_NE(r.out.find(tail), std::string::npos);
+    const std::string report = r.out.substr(r.out.find(tail) + 12);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1000);
+    EXPECT_TRUE(
+        report.ends_with("In the 998 < set < 999, there are 0 images\n"
+                         "In the 999 < set < 0, there are 0 images\n"));
+}
+
+TEST_F(SizeAnalyserRun, EmptyAndMissingDirectories) {
+    const std::string emptyReport =
+        "The Maximum size is -1, and the minimum size is 100000000\n"
+        "Please input the size and terminted with -1\n"
+        "maxi is 5\n"
+        "In the set < 5, there are 0 images\n"
+        "In the 5 < set < -1, there are 0 images\n";
+    auto r = analyse("5 -1\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, emptyReport);
+
+    fs::remove_all(dir);
+    r = analyse("5 -1\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "opendir failed!" + emptyReport);
+}
+
+TEST_F(SizeAnalyserRun, OddEntriesAreCountedAsEmptyImages) {
+    image(".dot.tga", 100, 100);
+    fs::create_directory(dir / "sub");
+    tgatest::writeFile(dir / "tiny", "abc");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const auto r = analyse("-1\n");
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, sizeLines({{".dot.tga", 30}, {"sub", 0}, {"tiny", 0}, {"fifo", 0}}) +
+                         "The Maximum size is 30, and the minimum size is 0\n"
+                         "Please input the size and terminted with -1\n"
+                         "maxi is 0\n"
+                         "In the set < 30, there are 4 images\n");
+}
+
+TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
+    image("ten.tga", 10, 10);
+    fs::create_symlink(dir / "nowhere.tga", dir / "dangling.tga");
+    auto r = analyse("-1\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "read image failed!: No such file or directory\n");
+
+    fs::remove(dir / "dangling.tga");
+    tgatest::writeFile(dir / "huge.tga",
+                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
+    r = analyse("-1\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "read image failed!: Value too large for defined data type\n");
+}
+
+TEST(sizeAnalyser, AnalysesItsSampleImages) {
+    if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";
+    tgatest::RunOptions options;
+    options.input = "10 500 -1\n";
+    const auto r = tgatest::run({tgatest::program("sizeAnalyser").string()}, options);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("The Maximum size is 1440, and the minimum size is 0\n"),
+              std::string::npos);
+    EXPECT_TRUE(
+        r.out.ends_with("maxi is 500\n"
+                        "In the set < 10, there are 3 images\n"
+                        "In the 10 < set < 500, there are 2 images\n"
+                        "In the 500 < set < 1440, there are 2 images\n"))
+        << r.out;
+}
+
+}  // namespace
