@@ -1,0 +1,227 @@
+// The chat client, driven through its console and a server played byte by byte, and once
+// against the real server.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+#include <thread>
+
+#include "client/client.h"
+#include "server/chatPeer.h"
+#include "testing/process.h"
+#include "testing/tempdir.h"
+
+using namespace chattest;
+
+namespace {
+
+constexpr std::uint16_t kTalk = 1111;
+const std::string kFF(1, '\xFF');
+const std::string kStart = "User: bob - " + std::to_string(::geteuid()) +
+                           "; Machine: 127.0.0.1\nConnexion au talk etablie\n"
+                           "Dites moi quelque chose\n";
+
+std::string pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 13 + i / 253) & 0xFF);
+    return s;
+}
+
+class ClientTest : public ChatTest {
+  protected:
+    std::uint16_t port() const {
+        return isolated_ ? 5000 : static_cast<std::uint16_t>(20000 + ::getpid() % 20000);
+    }
+
+    std::unique_ptr<Child> launch(const std::vector<std::string> &args) {
+        std::vector<std::string> argv{tgatest::program("client").string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return std::make_unique<Child>(argv, dir_.path());
+    }
+
+    // Plays the server: takes both connections of a client started as bob.
+    void start() {
+        Sock serviceListener = listenOn(port());
+        Sock talkListener = listenOn(kTalk);
+        client_ = launch({"127.0.0.1", std::to_string(port()), "bob"});
+        service_ = acceptFrom(serviceListener);
+        ASSERT_GE(service_.get(), 0);
+        talk_ = acceptFrom(talkListener, 5000ms);
+        ASSERT_GE(talk_.get(), 0);
+        ASSERT_EQ(recvBytes(talk_, 7), std::string("\x03\x00\x00\x00"
+                                                   "bob",
+                                                   7));
+    }
+
+    std::string output() const { return tgatest::readFile(dir_ / "output/testsortie.tga"); }
+
+    tgatest::TempDir dir_;
+    std::unique_ptr<Child> client_;
+    Sock service_, talk_;
+};
+
+TEST_F(ClientTest, UsageErrorsExitOne) {
+    for (const auto &args :
+         {std::vector<std::string>{"a", "1"}, std::vector<std::string>{"a", "1", "b", "c"}}) {
+        std::vector<std::string> argv{tgatest::program("client").string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = tgatest::run(argv, {"", {}, 5000ms});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Usage : " + argv[0] + " machine port-number username\n");
+    }
+}
+
+TEST_F(ClientTest, StartFailuresExitOne) {
+    auto noServer = launch({"127.0.0.1", std::to_string(port()), "bob"});
+    EXPECT_EQ(noServer->wait(), 1);
+    EXPECT_EQ(noServer->err(), "Erreur de connexion");
+
+    Sock serviceOnly = listenOn(port());
+    auto noTalk = launch({"127.0.0.1", std::to_string(port()), "bob"});
+    EXPECT_EQ(noTalk->wait(), 1);
+    EXPECT_EQ(noTalk->err(), "Erreur de connexion au talk: Connection refused\n");
+
+    if (!isolated_) return;  // name lookups may leave the machine
+    auto unknown = launch({std::string(70, 'q') + ".invalid", "5000", "bob"});
+    EXPECT_EQ(unknown->wait(), 1);
+    EXPECT_EQ(unknown->out(), "");
+    EXPECT_EQ(unknown->err(), "Machine inconnue : " + std::string(70, 'q') + ".invalid\n");
+}
+
+TEST_F(ClientTest, ConversationWithPiecewiseImageAndInfoReplies) {
+    start();
+    client_->type("transforme photo\n");
+    EXPECT_EQ(recvBytes(talk_, 17), "transforme photo\n");
+
+    const std::string image = pattern(786450);
+    client_->type("envoie\n");
+    EXPECT_EQ(recvBytes(talk_, 7), "envoie\n");
+    sendBytes(service_, std::string("\x12\x00", 2));
+    std::this_thread::sleep_for(20ms);
+    sendBytes(service_, std::string("\x0C\x00", 2));
+    for (std::size_t at = 0; at < image.size(); at += 100000) {
+        sendBytes(service_, image.substr(at, 100000));
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(client_->waitOut("Copie terminee"));
+    EXPECT_EQ(output(), image);
+
+    // Replies shown while the client waits at its prompt; a lone 0xFF shows nothing.
+    sendBytes(talk_, "ok\n");
+    ASSERT_TRUE(client_->waitOut("Info du serveur : ok\n"));
+    sendBytes(talk_, kFF + "fin" + kFF);
+    ASSERT_TRUE(client_->waitOut("Info du serveur : fin\n"));
+
+    client_->endInput();
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_TRUE(closedByPeer(service_));
+    EXPECT_TRUE(closedByPeer(talk_));
+    EXPECT_EQ(client_->err(), "");
+    EXPECT_EQ(client_->out(), kStart +
+                                  "Je transforme une image : transforme photo\n\n"
+                                  "Dites moi quelque chose\n"
+                                  "Je vais recevoir une image\n"
+                                  "Taille de l'image a recevoir : 786450\n"
+                                  "Copie terminee : lu 786450 octets , \n"
+                                  "Dites moi quelque chose\n"
+                                  "Info du serveur : ok\n"
+                                  "Info du serveur : fin\n");
+}
+
+TEST_F(ClientTest, StoredFileIsExactlyTheLastImage) {
+    start();
+    auto transfer = [&](const std::string &bytes) {
+        const std::size_t from = client_->out().size();
+        client_->type("envoie\n");
+        EXPECT_EQ(recvBytes(talk_, 7), "envoie\n");
+        sendBytes(service_, bytes);
+        EXPECT_TRUE(client_->waitOut("Copie terminee", 5000ms, from));
+    };
+    transfer("\xFF\xFF\xFF\xFF");  // no image: an empty file, output/ made for it
+    EXPECT_EQ(output(), "");
+    tgatest::writeFile(dir_ / "output/testsortie.tga", "an older, longer image");
+    transfer("\xFF\xFF\xFF\xFF");  // left as it was
+    EXPECT_EQ(output(), "an older, longer image");
+    transfer(count32(3) + "new");  // replaced whole, no old tail
+    EXPECT_EQ(output(), "new");
+    EXPECT_NE(client_->out().find("Taille de l'image a recevoir : -1\n"
+                                  "Copie terminee : lu 0 octets , \n"),
+              std::string::npos);
+    client_->endInput();
+    EXPECT_EQ(client_->wait(), 0);
+}
+
+TEST_F(ClientTest, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
+    start();
+    client_->type("envoie\n");
+    sendBytes(service_, count32(0x7FFFFFFF) + "0123456789");
+    service_.close();
+    ASSERT_TRUE(client_->waitErr("Image incomplete : 10 octets recus sur 2147483647\n"));
+    EXPECT_EQ(output(), "0123456789");
+    client_->type("envoie encore\n");
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(client_->err(),
+              "Image incomplete : 10 octets recus sur 2147483647\n"
+              "Connexion service fermee par le serveur\n");
+}
+
+TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
+    start();
+    const std::string tail(2000, 'x');
+    client_->type("transforme" + tail + "\n");
+    EXPECT_EQ(recvBytes(talk_, 2011), "transforme" + tail + "\n");
+    ASSERT_TRUE(
+        client_->waitOut("Je transforme une image : transforme" + tail.substr(0, 1013) + "\n"));
+    client_->type(tail);
+    client_->endInput();
+    EXPECT_EQ(recvBytes(talk_, 2001), tail + kFF);
+    EXPECT_EQ(client_->wait(), 0);
+}
+
+TEST_F(ClientTest, ServerClosingTheTalkEndsTheClient) {
+    start();
+    talk_.close();
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(client_->err(), "Connexion talk fermee par le serveur\n");
+    EXPECT_TRUE(closedByPeer(service_));
+}
+
+TEST_F(ClientTest, TalksToTheRealServer) {
+    tgatest::TempDir serverDir;
+    const std::string image = pattern(300001);
+    std::filesystem::create_directory(serverDir / "input");
+    tgatest::writeFile(serverDir / "input/vorla.tga", image);
+    Child server({tgatest::program("server").string(), std::to_string(port())}, serverDir.path());
+    client_ = launch({"localhost", std::to_string(port()), "alice"});
+    ASSERT_TRUE(server.waitOut("alice is connected\n"));
+    client_->type("envoie\n");
+    ASSERT_TRUE(client_->waitOut("Copie terminee : lu 300001 octets , \n"));
+    client_->type("info\n");
+    ASSERT_TRUE(server.waitOut("chat is info\n\n"));
+    server.type("ok\n");
+    ASSERT_TRUE(client_->waitOut("Info du serveur : ok\n"));
+    client_->endInput();
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(server.wait(), 0);
+    EXPECT_EQ(output(), image);
+    EXPECT_EQ(server.err() + client_->err(), "");
+    EXPECT_NE(server.out().find("J'attends \nchat is \xFF\nRien de special\n"), std::string::npos);
+}
+
+TEST(writeHeader, LengthInHostOrderThenTheBareName) {
+    std::array<int, 2> fds{};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
+    Sock a{fds[0]}, b{fds[1]};
+    write_header(a.get(), "bob");
+    write_header(a.get(), "");
+    a.close();
+    EXPECT_EQ(recvBytes(b, 100), std::string("\x03\x00\x00\x00"
+                                             "bob\x00\x00\x00\x00",
+                                             11));
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+// The chat client: connects to a server, sends what its user types, receives images on demand
+// and shows the server's info replies.
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "client/client.h"
+#include "client/messages.h"
+#include "textUtil/textUtil.h"
+
+namespace {
+
+constexpr std::uint16_t kTalkPort = 1111;
+constexpr std::size_t kLineKept = 1023;
+constexpr unsigned char kEnd = 0xFF;
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
+
+// The port as atoi reads it (blanks, a sign, leading digits), cut to its low 16 bits.
+// Wraps instead of overflowing on long digit strings.
+std::uint16_t portFromText(const char *text) {
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    std::uint32_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
+    if (negative) value = 0u - value;
+    return static_cast<std::uint16_t>(value & 0xFFFFu);
+}
+
+bool connectTo(int sock, in_addr host, std::uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr = host;
+    return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+}
+
+// Shows the info replies that arrive on the talk connection, one "Info du serveur" per line.
+class InfoReplies {
+  public:
+    explicit InfoReplies(int talk) : talk_(talk) {}
+
+    // Takes in what has arrived; false when the server has closed the talk connection or it
+    // failed (said on the standard error).
+    bool take() {
+        std::array<char, 1024> buf{};
+        ssize_t got = -1;
+        do {
+            got = ::recv(talk_, buf.data(), buf.size(), 0);
+        } while (got < 0 && errno == EINTR);
+        if (got == 0) std::fputs(client_msg::kTalkClosed, stderr);
+        if (got < 0) std::perror(client_msg::kTalkRead);
+        if (got <= 0) return false;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
+            add(buf[i]);
+        return true;
+    }
+
+    // Takes in whatever is already there without waiting.
+    bool poll() {
+        pollfd p{talk_, POLLIN, 0};
+        while (::poll(&p, 1, 0) == 1)
+            if (!take()) return false;
+        return true;
+    }
+
+    int fd() const { return talk_; }
+
+  private:
+    // A reply is a line; 0xFF alone says the operator's input has ended and shows nothing.
+    void add(char c) {
+        if (static_cast<unsigned char>(c) == kEnd) {
+            if (!reply_.empty()) show("\n");
+            return;
+        }
+        if (reply_.size() < kLineKept) reply_ += c;
+        if (c == '\n') show("");
+    }
+    void show(const char *tail) {
+        std::printf(client_msg::kInfo, (reply_ + tail).c_str());
+        reply_.clear();
+    }
+
+    int talk_;
+    std::string reply_;
+};
+
+// The console, read in blocks; while it has nothing to give, the talk connection is watched.
+class Console {
+  public:
+    // The next typed byte, 0xFF at the end of input; -1 when the talk connection has ended.
+    int next(InfoReplies &info) {
+        while (pos_ == len_) {
+            if (ended_) return kEnd;
+            std::array<pollfd, 2> fds{{{STDIN_FILENO, POLLIN, 0}, {info.fd(), POLLIN, 0}}};
+            if (::poll(fds.data(), fds.size(), -1) < 0) {
+                if (errno == EINTR) continue;
+                ended_ = true;
+                continue;
+            }
+            if (fds[1].revents != 0 && !info.take()) return -1;
+            if (fds[0].revents != 0) fill();
+        }
+        return buf_[pos_++];
+    }
+
+  private:
+    void fill() {
+        const ssize_t got = ::read(STDIN_FILENO, buf_.data(), buf_.size());
+        if (got < 0 && errno == EINTR) return;
+        if (got <= 0) {
+            ended_ = true;
+            return;
+        }
+        pos_ = 0;
+        len_ = static_cast<std::size_t>(got);
+    }
+
+    std::array<unsigned char, 4096> buf_{};
+    std::size_t pos_ = 0, len_ = 0;
+    bool ended_ = false;
+};
+
+enum class Io { Done, Closed, Failed };
+
+Io readAll(int fd, void *data, std::size_t n) {
+    auto *p = static_cast<unsigned char *>(data);
+    while (n > 0) {
+        const ssize_t got = ::read(fd, p, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Io::Failed;
+        if (got == 0) return Io::Closed;
+        p += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return Io::Done;
+}
+
+bool sendByte(int talk, unsigned char byte) {
+    ssize_t put = -1;
+    do {
+        put = ::send(talk, &byte, 1, MSG_NOSIGNAL);
+    } while (put < 0 && errno == EINTR);
+    if (put == 1) return true;
+    std::perror(client_msg::kTalkWrite);
+    return false;
+}
+
+// Receives one image transfer; false when the service connection has ended.
+bool receiveImage(int service) {
+    std::printf(client_msg::kWillReceive);
+    std::int32_t size = 0;
+    const Io r = readAll(service, &size, sizeof size);
+    if (r != Io::Done) {
+        std::fflush(stdout);
+        if (r == Io::Closed)
+            std::fputs(client_msg::kServiceClosed, stderr);
+        else
+            std::perror(client_msg::kServiceRead);
+        return false;
+    }
+    std::printf(client_msg::kImageSize, static_cast<long>(size));
+    recv_img(service, static_cast<int>(size));
+    return true;
+}
+
+void converse(int service, int talk) {
+    InfoReplies info{talk};
+    Console console;
+    std::array<char, kLineKept + 1> line{};
+    unsigned char last = 'X';
+    while (last != kEnd) {
+        std::printf(client_msg::kPrompt);
+        if (!info.poll()) return;
+        std::size_t kept = 0;
+        do {
+            const int c = console.next(info);
+            if (c < 0) return;
+            last = static_cast<unsigned char>(c);
+            if (kept < kLineKept) line[kept++] = static_cast<char>(last);
+            if (!sendByte(talk, last)) return;
+        } while (last != '\n' && last != kEnd);
+        line[kept] = '\0';
+
+        if (startswith("envoie", line.data()) && !receiveImage(service)) return;
+        if (startswith("transforme", line.data())) std::printf(client_msg::kTransform, line.data());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, client_msg::kUsage, argv[0]);
+        return EXIT_FAILURE;
+    }
+    // A server that has gone makes writes fail with EPIPE instead of killing the client.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Each message shows as soon as it is printed, also when the console is a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
+    if (service.get() < 0) {
+        std::fputs(client_msg::kSocket, stderr);
+        return EXIT_FAILURE;
+    }
+    const hostent *host = ::gethostbyname(argv[1]);
+    if (host == nullptr || host->h_addrtype != AF_INET ||
+        host->h_length != static_cast<int>(sizeof(in_addr)) || host->h_addr_list[0] == nullptr) {
+        std::fprintf(stderr, client_msg::kUnknownHost, argv[1]);
+        return EXIT_FAILURE;
+    }
+    in_addr address{};
+    std::memcpy(&address, host->h_addr_list[0], sizeof address);
+    const std::uint16_t port = portFromText(argv[2]);
+    std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
+
+    if (!connectTo(service.get(), address, port)) {
+        std::fflush(stdout);
+        std::fputs(client_msg::kConnect, stderr);
+        return EXIT_FAILURE;
+    }
+    Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
+    if (talk.get() < 0) {
+        std::fputs(client_msg::kTalkSocket, stderr);
+        return EXIT_FAILURE;
+    }
+    // Gives the server time to listen on the talk port.
+    ::sleep(1);
+    if (!connectTo(talk.get(), address, kTalkPort)) {
+        std::perror(client_msg::kTalkConnect);
+        return EXIT_FAILURE;
+    }
+    std::printf(client_msg::kTalkUp);
+    write_header(talk.get(), argv[3]);
+
+    converse(service.get(), talk.get());
+    std::fflush(stdout);
+    service.reset();
+    talk.reset();
+    return EXIT_SUCCESS;
+}

@@ -1,0 +1,32 @@
+// Console texts of the chat client, byte for byte as its user and scripts expect them.
+#pragma once
+
+namespace client_msg {
+
+inline constexpr char kUsage[] = "Usage : %s machine port-number username\n";
+inline constexpr char kSocket[] = "Socket rendez-vous n'a pu etre cree";
+inline constexpr char kConnect[] = "Erreur de connexion";
+inline constexpr char kTalkSocket[] = "Socket rendez-vous pour talk n'a pu etre cree\n";
+inline constexpr char kTalkConnect[] = "Erreur de connexion au talk";
+inline constexpr char kUnknownHost[] = "Machine inconnue : %s\n";
+
+inline constexpr char kUser[] = "User: %s - %d; Machine: %s\n";
+inline constexpr char kTalkUp[] = "Connexion au talk etablie\n";
+inline constexpr char kPrompt[] = "Dites moi quelque chose\n";
+inline constexpr char kWillReceive[] = "Je vais recevoir une image\n";
+inline constexpr char kImageSize[] = "Taille de l'image a recevoir : %ld\n";
+inline constexpr char kTransform[] = "Je transforme une image : %s\n";
+inline constexpr char kCopied[] = "Copie terminee : lu %d octets , \n";
+inline constexpr char kInfo[] = "Info du serveur : %s";
+
+// Notices on the standard error.
+inline constexpr char kShortImage[] = "Image incomplete : %d octets recus sur %d\n";
+inline constexpr char kOutputFile[] = "output/testsortie.tga";
+inline constexpr char kOutputWrite[] = "Ecriture de output/testsortie.tga";
+inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveur\n";
+inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
+inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";
+inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
+inline constexpr char kTalkWrite[] = "Envoi sur la connexion talk impossible";
+
+}  // namespace client_msg

@@ -1,0 +1,33 @@
+// Console texts of the chat server, byte for byte as its operator and scripts expect them.
+#pragma once
+
+namespace server_msg {
+
+inline constexpr char kUsage[] = "Usage : %s port-number\n";
+inline constexpr char kHostName[] = "Impossible de recuperer le nom de l'hote";
+inline constexpr char kSocket[] = "socket rendez-vous";
+inline constexpr char kBind[] = "Impossible d'etablir une liaison";
+inline constexpr char kListen[] = "Impossible d'ecouter";
+inline constexpr char kAccept[] = "Impossible d'accepter la connexion";
+
+inline constexpr char kServiceUp[] = "Connexion service etablie. User: %s - %d; Machine: %s\n";
+inline constexpr char kTalkUp[] = "Connexion talk etablie sur machine: %s\n";
+inline constexpr char kConnected[] = "%s is connected\n";
+inline constexpr char kWaiting[] = "J'attends \n";
+inline constexpr char kChat[] = "chat is %s\n";
+inline constexpr char kWillSend[] = "Je vais t'envoyer une image\n";
+inline constexpr char kNothing[] = "Rien de special\n";
+
+inline constexpr char kImageSize[] = "Taille de l'image : %ld\n";
+inline constexpr char kSendProgress[] =
+    "Envoi termine. Taille (octets): %ld. Lu = %d, Envoye = %d\n";
+inline constexpr char kSendDone[] = "Envoi termine : %d.\n";
+
+// Notices on the standard error when the conversation ends early.
+inline constexpr char kTalkClosed[] = "Connexion talk fermee par le client\n";
+inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
+inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
+inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
+inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
+
+}  // namespace server_msg

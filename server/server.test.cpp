@@ -1,0 +1,225 @@
+// The chat server, driven through its connections by a client played byte by byte.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <string>
+
+#include "server/chatPeer.h"
+#include "server/server.h"
+#include "testing/process.h"
+#include "testing/tempdir.h"
+
+using namespace chattest;
+
+namespace {
+
+constexpr std::uint16_t kTalk = 1111;
+const std::string kFF(1, '\xFF');
+
+std::string hostName() {
+    std::array<char, HOST_NAME_MAX + 1> host{};
+    ::gethostname(host.data(), host.size());
+    return host.data();
+}
+
+// A pattern image: every byte differs from its neighbours, so slips and gaps show.
+std::string pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
+class ServerTest : public ChatTest {
+  protected:
+    std::uint16_t port() const {
+        return isolated_ ? 5000 : static_cast<std::uint16_t>(20000 + ::getpid() % 20000);
+    }
+
+    // Starts the server and connects both connections, then sends `header` on the talk one.
+    void start(const std::string &header) {
+        server_ = std::make_unique<Child>(
+            std::vector<std::string>{tgatest::program("server").string(), std::to_string(port())},
+            dir_.path());
+        service_ = connectTo(port());
+        ASSERT_GE(service_.get(), 0);
+        ASSERT_TRUE(server_->waitOut("Connexion service etablie. User: "));
+        talk_ = connectTo(kTalk);
+        ASSERT_GE(talk_.get(), 0);
+        ASSERT_TRUE(server_->waitOut("Connexion talk etablie sur machine: " + hostName() + "\n"));
+        sendBytes(talk_, header);
+    }
+
+    // The output after the two connection lines.
+    std::string conversation() const {
+        const std::string &out = server_->out();
+        const auto talkLine = out.find("Connexion talk etablie");
+        return out.substr(out.find('\n', talkLine) + 1);
+    }
+
+    tgatest::TempDir dir_;
+    std::unique_ptr<Child> server_;
+    Sock service_, talk_;
+};
+
+TEST_F(ServerTest, UsageErrorsExitOneBeforeListening) {
+    for (const auto &args : {std::vector<std::string>{}, std::vector<std::string>{"1", "2"}}) {
+        std::vector<std::string> argv{tgatest::program("server").string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = tgatest::run(argv, {"", {}, 5000ms});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Usage : " + argv[0] + " port-number\n");
+    }
+}
+
+TEST_F(ServerTest, WholeConversationWithImageInfoAndEnd) {
+    const std::string image = pattern(786450);
+    std::filesystem::create_directory(dir_ / "input");
+    tgatest::writeFile(dir_ / "input/vorla.tga", image);
+    start(std::string("\x03\x00\x00\x00", 4) + "bob");
+
+    // Only one client: the service port closed with its accept.
+    EXPECT_EQ(tryConnect(port()), ECONNREFUSED);
+
+    sendBytes(talk_, "transforme photo\n");
+    sendBytes(talk_, "envoie\n");
+    EXPECT_EQ(recvBytes(service_, 4), std::string("\x12\x00\x0C\x00", 4));
+    EXPECT_EQ(recvBytes(service_, image.size(), 10000ms), image);
+
+    sendBytes(talk_, "info\n");
+    ASSERT_TRUE(server_->waitOut("chat is info\n\n"));
+    server_->type("ok\n");
+    EXPECT_EQ(recvBytes(talk_, 3), "ok\n");
+
+    sendBytes(talk_, kFF);
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_TRUE(closedByPeer(service_));
+    EXPECT_TRUE(closedByPeer(talk_));
+    EXPECT_EQ(server_->err(), "");
+    EXPECT_EQ(conversation(),
+              "bob is connected\n"
+              "J'attends \nchat is transforme photo\n\nRien de special\n"
+              "J'attends \nchat is envoie\n\nJe vais t'envoyer une image\n"
+              "Taille de l'image : 786450\n"
+              "Envoi termine. Taille (octets): 786450. Lu = 786450, Envoye = 786450\n"
+              "Envoi termine : 786450.\n"
+              "J'attends \nchat is info\n\n"
+              "J'attends \nchat is \xFF\nRien de special\n");
+    const std::string first = server_->out().substr(0, server_->out().find('\n') + 1);
+    EXPECT_NE(first.find(" - " + std::to_string(::geteuid()) + "; Machine: " + hostName()),
+              std::string::npos);
+    EXPECT_EQ(first.find("User:  - "), std::string::npos) << first;
+}
+
+TEST_F(ServerTest, MissingImageIsAnnouncedAsMinusOne) {
+    start(std::string(4, '\0'));
+    sendBytes(talk_, "envoiexyz" + kFF);
+    EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(conversation(),
+              " is connected\n"
+              "J'attends \nchat is envoiexyz\xFF\nJe vais t'envoyer une image\n"
+              "Taille de l'image : -1\n"
+              "Envoi termine. Taille (octets): -1. Lu = -1, Envoye = -1\n"
+              "Envoi termine : -1.\n");
+}
+
+TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
+    start(count32(16) + "abcdefghijklmnop");
+    const std::string longLine = "envoie" + std::string(200, 'x') + "\n";
+    sendBytes(talk_, longLine);
+    EXPECT_EQ(recvBytes(service_, 4), "\xFF\xFF\xFF\xFF");
+    // A line past the kept bytes still ends the conversation on its real last byte.
+    sendBytes(talk_, std::string(150, 'y') + kFF);
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(conversation(),
+              "abcdefghi is connected\n"
+              "J'attends \nchat is envoie" +
+                  std::string(93, 'x') +
+                  "\nJe vais t'envoyer une image\n"
+                  "Taille de l'image : -1\n"
+                  "Envoi termine. Taille (octets): -1. Lu = -1, Envoye = -1\n"
+                  "Envoi termine : -1.\n"
+                  "J'attends \nchat is " +
+                  std::string(99, 'y') + "\nRien de special\n");
+}
+
+TEST_F(ServerTest, HostileNameLengthsEndTheConversation) {
+    for (const std::int32_t length : {-5, (1 << 20) + 1}) {
+        start(count32(length));
+        EXPECT_EQ(server_->wait(), 0);
+        EXPECT_EQ(server_->err(), "Longueur de nom invalide : " + std::to_string(length) + "\n");
+        EXPECT_TRUE(closedByPeer(talk_));
+        EXPECT_TRUE(closedByPeer(service_));
+        service_.close();
+        talk_.close();
+        ASSERT_TRUE(enterPrivateNetwork() || !isolated_);
+    }
+}
+
+TEST_F(ServerTest, ClientLeavingMidLineEndsCleanly) {
+    start(count32(3) + "bob");
+    sendBytes(talk_, "hel");
+    ASSERT_TRUE(server_->waitOut("J'attends \n"));
+    talk_.close();
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), "Connexion talk fermee par le client\n");
+    EXPECT_TRUE(closedByPeer(service_));
+}
+
+TEST_F(ServerTest, ClientLeavingMidTransferEndsWithoutBrokenPipe) {
+    std::filesystem::create_directory(dir_ / "input");
+    tgatest::writeFile(dir_ / "input/vorla.tga", pattern(16 << 20));
+    start(count32(3) + "bob");
+    sendBytes(talk_, "envoie\n");
+    EXPECT_EQ(recvBytes(service_, 4), count32(16 << 20));
+    service_.close();
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_NE(server_->err().find("Envoi de l'image interrompu: "), std::string::npos)
+        << server_->err();
+}
+
+TEST_F(ServerTest, EndedOperatorInputAnswersEveryInfoWithFF) {
+    start(count32(3) + "bob");
+    server_->endInput();
+    sendBytes(talk_, "info\ninfo please\n");
+    EXPECT_EQ(recvBytes(talk_, 2), kFF + kFF);
+    sendBytes(talk_, kFF);
+    EXPECT_EQ(server_->wait(), 0);
+}
+
+TEST_F(ServerTest, StartsOnAMachineWithALongName) {
+    if (!isolated_ || ::unshare(CLONE_NEWUTS) != 0) GTEST_SKIP() << "no private host name";
+    const std::string name(64, 'h');
+    ASSERT_EQ(::sethostname(name.data(), name.size()), 0);
+    start(count32(0));
+    sendBytes(talk_, kFF);
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_NE(server_->out().find("; Machine: " + name + "\n"), std::string::npos);
+}
+
+// The transfer functions on their own, over a socket pair.
+TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
+    std::array<int, 2> fds{};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
+    Sock a{fds[0]}, b{fds[1]};
+    sendBytes(b, count32(12) + "abcdefghijklz\n");
+    std::array<char, 10> name{};
+    read_header(a.get(), name.data());
+    EXPECT_STREQ(name.data(), "abcdefghi");
+    std::array<char, 100> line{};
+    unsigned char last = 0;
+    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_STREQ(line.data(), "z\n");
+    EXPECT_EQ(last, '\n');
+    b.close();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_header_checked(a.get(), name.data()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connexion talk fermee par le client\n");
+    EXPECT_STREQ(name.data(), "");
+}
+
+}  // namespace
