@@ -18,7 +18,7 @@
 namespace {
 
 constexpr char kOutputDir[] = "output";
-constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kChunk = 1024 * 1024;
 
 class Fd {
   public:

@@ -32,7 +32,7 @@ std::string pattern(std::size_t n) {
 class ClientTest : public ChatTest {
   protected:
     std::uint16_t port() const {
-        return isolated_ ? 5000 : static_cast<std::uint16_t>(20000 + ::getpid() % 20000);
+        return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
     }
 
     std::unique_ptr<Child> launch(const std::vector<std::string> &args) {

@@ -35,7 +35,7 @@ std::string pattern(std::size_t n) {
 class ServerTest : public ChatTest {
   protected:
     std::uint16_t port() const {
-        return isolated_ ? 5000 : static_cast<std::uint16_t>(20000 + ::getpid() % 20000);
+        return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
     }
 
     // Starts the server and connects both connections, then sends `header` on the talk one.

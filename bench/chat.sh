@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Chat figures: a 256 MiB image from `server` to `client` over loopback, stored file included,
+# against socat moving the same file into a file (goal: at least 0.8x its throughput), and the
+# peak resident memory of each program during that transfer (goal: at most 32 MiB each).
+# Each conversation runs in a network namespace of its own where the machine allows it: the
+# server does not reuse addresses, so its ports stay taken for a while after a conversation.
+# Elsewhere a single conversation runs on loopback.
+set -euo pipefail
+build=${TGAKIT_BUILD:?}
+work=${TGAKIT_BENCH_WORK:?}/chat
+self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+size=$((256 * 1024 * 1024))
+port=$((20000 + $$ % 20000))
+
+now() { date +%s%N; }
+listening() {
+    for _ in $(seq 500); do
+        [ -n "$(ss -Hltn "sport = :$1")" ] && return 0
+        sleep 0.01
+    done
+    echo "chat bench: nothing listens on port $1" >&2
+    exit 1
+}
+
+# One conversation: "envoie", then the end of input. The transfer runs from the client's size
+# line to its copy report; both programs run under /usr/bin/time for their peak memory.
+# Prints the transfer's nanoseconds and the two peaks in KiB.
+chat_once() {
+    rm -rf cli/output
+    (cd srv && exec /usr/bin/time -f %M -o ../server.rss "$build/bin/server" "$port" \
+        </dev/null >../server.out 2>&1) &
+    local spid=$!
+    listening "$port"
+    (cd cli && printf 'envoie\n' | /usr/bin/time -f %M -o ../client.rss \
+        "$build/bin/client" 127.0.0.1 "$port" bench) |
+        while IFS= read -r line; do
+            case $line in
+                "Taille de l'image a recevoir"*) now >t0 ;;
+                "Copie terminee"*) now >t1 ;;
+            esac
+        done
+    wait "$spid"
+    cmp -s srv/input/vorla.tga cli/output/testsortie.tga || {
+        echo "chat bench: the stored image differs from the sent one" >&2
+        exit 1
+    }
+    echo $(($(cat t1) - $(cat t0))) "$(cat server.rss)" "$(cat client.rss)"
+}
+
+socat_once() {
+    rm -f sink
+    socat -u -b 131072 "TCP-LISTEN:$port,reuseaddr" OPEN:sink,creat,trunc &
+    local rpid=$!
+    listening "$port"
+    local t0
+    t0=$(now)
+    socat -u -b 131072 OPEN:srv/input/vorla.tga "TCP:127.0.0.1:$port"
+    wait "$rpid"
+    echo $(($(now) - t0))
+}
+
+if [ "${1:-}" = one ]; then
+    cd "$work"
+    chat_once
+    exit 0
+fi
+
+for tool in socat /usr/bin/time ss; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "chat.transfer_256MiB: skipped ($tool is not installed)"
+        exit 0
+    fi
+done
+runs=5
+isolate=(unshare --net bash -c 'ip link set lo up && exec "$@"' isolate)
+if ! unshare --net true 2>/dev/null; then
+    runs=1
+    isolate=()
+fi
+mkdir -p "$work/srv/input" "$work/cli"
+cd "$work"
+head -c "$size" /dev/urandom >srv/input/vorla.tga
+
+best_chat=0 best_socat=0 server_rss=0 client_rss=0
+for _ in $(seq "$runs"); do
+    read -r ns srss crss < <("${isolate[@]}" bash "$self" one)
+    if ((best_chat == 0 || ns < best_chat)); then best_chat=$ns; fi
+    if ((srss > server_rss)); then server_rss=$srss; fi
+    if ((crss > client_rss)); then client_rss=$crss; fi
+    ns=$(socat_once)
+    if ((best_socat == 0 || ns < best_socat)); then best_socat=$ns; fi
+done
+
+awk -v c="$best_chat" -v s="$best_socat" -v n="$size" 'BEGIN {
+    chat = n / 1048576 / (c / 1e9); socat = n / 1048576 / (s / 1e9)
+    printf "chat.transfer_256MiB: %.0f MiB/s (%.2fx socat -b 131072 at %.0f MiB/s; goal >= 0.8x)\n",
+           chat, chat / socat, socat }'
+for side in server client; do
+    rss=${side}_rss
+    awk -v k="${!rss}" -v side="$side" 'BEGIN {
+        printf "chat.%s_peak_rss: %.1f MiB (%.2fx the 32 MiB ceiling; goal <= 1.0x)\n",
+               side, k / 1024, k / 32768 }'
+done
