@@ -30,7 +30,10 @@ using Dir = std::unique_ptr<DIR, DirClose>;
 
 // Entries whose reading could block or never end: FIFOs, sockets and devices, directly or
 // through a link. One that stat cannot see (a dangling link) is left for the open to report.
-bool isSpecialFile(const std::string &name) {
+// The directory's own type hint spares the stat for plain files and subdirectories.
+bool isSpecialFile(const std::string &name, unsigned char type) {
+    if (type == DT_REG || type == DT_DIR) return false;
+    if (type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK) return true;
     struct stat st {};
     if (stat(name.c_str(), &st) != 0) return false;
     return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) ||
@@ -38,11 +41,12 @@ bool isSpecialFile(const std::string &name) {
 }
 
 // The entry's header, read alone or with the whole image (whose planes are dropped at once).
-targa_header readEntryHeader(const char *imagename, const char *path, bool wholeImage) {
+targa_header readEntryHeader(const char *imagename, const char *path, bool wholeImage,
+                             unsigned char type = DT_UNKNOWN) {
     // Joined at full length: a cut name could open another file.
     const std::string name = std::string(path) + "/" + imagename;
     targa_header head{};
-    if (isSpecialFile(name)) return head;
+    if (isSpecialFile(name, type)) return head;
     if (!wholeImage) {
         if (readImageHead(&head, name.c_str()) != 1) readFailed();
         return head;
@@ -93,7 +97,8 @@ NodeImage *readBankImage(const char *path) {
     int32_t counter = 1;
     while (const dirent *entry = readdir(dir.get())) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        NodeImage *node = createNodeImage(entry->d_name, path);
+        NodeImage *node = makeNode(entry->d_name, path,
+                                   readEntryHeader(entry->d_name, path, false, entry->d_type));
         node->id = counter++;
         *tail = node;
         tail = &node->next;

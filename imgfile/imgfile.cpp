@@ -1,7 +1,9 @@
 // Reading and writing uncompressed 24-bit TGA files as three colour planes.
 #include "imgfile/imgfile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +16,10 @@
 #include <vector>
 
 #include "imgfile/messages.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__clang__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -28,8 +34,8 @@ struct Free {
 using Plane = std::unique_ptr<uint8_t[], Free>;
 
 constexpr std::size_t kHeaderSize = sizeof(targa_header);
-// Pixels moved per block: 48 KiB of interleaved bytes, split or joined while still in the cache.
-constexpr std::size_t kBlockPixels = 16384;
+// Pixels moved per block: 192 KiB of interleaved bytes, split or joined while still in the cache.
+constexpr std::size_t kBlockPixels = 65536;
 
 // width x height as a plane size, when it stays within the signed 32-bit range.
 std::optional<std::size_t> planeSize(uint16_t width, uint16_t height) {
@@ -64,8 +70,8 @@ bool holdsAtLeast(std::FILE *f, uint64_t from, uint64_t need) {
     return static_cast<uint64_t>(st.st_size) >= from + need;
 }
 
-void split(const uint8_t *__restrict src, std::size_t n, uint8_t *__restrict b,
-           uint8_t *__restrict g, uint8_t *__restrict r) {
+void splitScalar(const uint8_t *__restrict src, std::size_t n, uint8_t *__restrict b,
+                 uint8_t *__restrict g, uint8_t *__restrict r) {
     for (std::size_t i = 0; i < n; ++i) {
         b[i] = src[3 * i];
         g[i] = src[3 * i + 1];
@@ -73,8 +79,98 @@ void split(const uint8_t *__restrict src, std::size_t n, uint8_t *__restrict b,
     }
 }
 
-void join(const uint8_t *__restrict b, const uint8_t *__restrict g, const uint8_t *__restrict r,
-          std::size_t n, uint8_t *__restrict dst) {
+// The baseline x86 target has no byte shuffle, and without one splitting pixels runs at a
+// quarter of memory speed: the shuffling variants are built too and chosen on the machine.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__clang__)
+#define TGAKIT_PIXEL_LOOP __attribute__((target_clones("avx2", "ssse3", "default")))
+
+// kShuffle[c][p] gathers the bytes of channel c that lie in 16-byte part p of 16 pixels
+// (48 bytes) into their places among the 16 outputs; -128 leaves a place zero.
+struct ShuffleMasks {
+    alignas(16) int8_t m[3][3][16];
+};
+constexpr ShuffleMasks makeShuffleMasks() {
+    ShuffleMasks masks{};
+    for (int c = 0; c < 3; ++c)
+        for (int p = 0; p < 3; ++p)
+            for (int j = 0; j < 16; ++j) {
+                const int at = 3 * j + c;
+                masks.m[c][p][j] = static_cast<int8_t>(at / 16 == p ? at % 16 : -128);
+            }
+    return masks;
+}
+constexpr ShuffleMasks kShuffle = makeShuffleMasks();
+
+// 32 pixels a step: each 128-bit lane splits its own 16 pixels.
+__attribute__((target("avx2"))) void splitAvx2(const uint8_t *__restrict src, std::size_t n,
+                                               uint8_t *__restrict b, uint8_t *__restrict g,
+                                               uint8_t *__restrict r) {
+    __m256i mask[3][3];
+    for (int c = 0; c < 3; ++c)
+        for (int p = 0; p < 3; ++p)
+            mask[c][p] = _mm256_broadcastsi128_si256(
+                _mm_load_si128(reinterpret_cast<const __m128i *>(kShuffle.m[c][p])));
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const uint8_t *s = src + 3 * i;
+        __m256i v[3];
+        for (int p = 0; p < 3; ++p)
+            v[p] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i *>(s + 48 + 16 * p),
+                                       reinterpret_cast<const __m128i *>(s + 16 * p));
+        uint8_t *out[3] = {b + i, g + i, r + i};
+        for (int c = 0; c < 3; ++c) {
+            const __m256i x =
+                _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(v[0], mask[c][0]),
+                                                _mm256_shuffle_epi8(v[1], mask[c][1])),
+                                _mm256_shuffle_epi8(v[2], mask[c][2]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out[c]), x);
+        }
+    }
+    splitScalar(src + 3 * i, n - i, b + i, g + i, r + i);
+}
+
+__attribute__((target("ssse3"))) void splitSsse3(const uint8_t *__restrict src, std::size_t n,
+                                                 uint8_t *__restrict b, uint8_t *__restrict g,
+                                                 uint8_t *__restrict r) {
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const uint8_t *s = src + 3 * i;
+        __m128i v[3];
+        for (int p = 0; p < 3; ++p)
+            v[p] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 16 * p));
+        uint8_t *out[3] = {b + i, g + i, r + i};
+        for (int c = 0; c < 3; ++c) {
+            const auto *mask = reinterpret_cast<const __m128i *>(kShuffle.m[c]);
+            const __m128i x = _mm_or_si128(
+                _mm_or_si128(_mm_shuffle_epi8(v[0], mask[0]), _mm_shuffle_epi8(v[1], mask[1])),
+                _mm_shuffle_epi8(v[2], mask[2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out[c]), x);
+        }
+    }
+    splitScalar(src + 3 * i, n - i, b + i, g + i, r + i);
+}
+
+using SplitFn = void (*)(const uint8_t *, std::size_t, uint8_t *, uint8_t *, uint8_t *);
+SplitFn chooseSplit() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return splitAvx2;
+    if (__builtin_cpu_supports("ssse3")) return splitSsse3;
+    return splitScalar;
+}
+
+void split(const uint8_t *src, std::size_t n, uint8_t *b, uint8_t *g, uint8_t *r) {
+    static const SplitFn best = chooseSplit();
+    best(src, n, b, g, r);
+}
+#else
+#define TGAKIT_PIXEL_LOOP
+void split(const uint8_t *src, std::size_t n, uint8_t *b, uint8_t *g, uint8_t *r) {
+    splitScalar(src, n, b, g, r);
+}
+#endif
+
+TGAKIT_PIXEL_LOOP void join(const uint8_t *__restrict b, const uint8_t *__restrict g,
+                            const uint8_t *__restrict r, std::size_t n, uint8_t *__restrict dst) {
     for (std::size_t i = 0; i < n; ++i) {
         dst[3 * i] = b[i];
         dst[3 * i + 1] = g[i];
@@ -118,11 +214,21 @@ bool writePixels(std::FILE *f, const image_desc &d, std::size_t n) {
 }  // namespace
 
 int readImageHead(targa_header *pHead, const char *fName) {
-    File f{std::fopen(fName, "rb")};
-    if (!f) return 0;
+    // A plain descriptor: a directory scan reads thousands of headers, and a stream would
+    // allocate a buffer and ask for the file's block size for each of them.
+    const int fd = open(fName, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
     targa_header head{};
     // Fewer than 18 bytes (a short file, a directory) leave the rest of the record at 0.
-    if (std::fread(&head, 1, kHeaderSize, f.get()) != kHeaderSize) std::clearerr(f.get());
+    auto *bytes = reinterpret_cast<unsigned char *>(&head);
+    std::size_t got = 0;
+    while (got < kHeaderSize) {
+        const ssize_t r = read(fd, bytes + got, kHeaderSize - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    close(fd);
     *pHead = head;
     return 1;
 }
@@ -130,6 +236,8 @@ int readImageHead(targa_header *pHead, const char *fName) {
 int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
     File f{std::fopen(fName, "rb")};
     if (!f) return 0;
+    // Whole blocks go straight from the file into the block buffer, not through a stream buffer.
+    std::setvbuf(f.get(), nullptr, _IONBF, 0);
     targa_header head{};
     std::size_t got = std::fread(&head, 1, kHeaderSize, f.get());
     const auto n = planeSize(head.width, head.height);

@@ -120,8 +120,8 @@ TEST(writeImage, DescriptorDimensionsWinOverTheHeader) {
 
 TEST(readImage, RoundTripGivesSamePlanesAndHeader) {
     tgatest::TempDir dir;
-    // Odd width, and more pixels than one transfer block, so block edges are crossed.
-    for (auto [w, h] : {std::pair<uint16_t, uint16_t>{3, 2}, {1, 1}, {301, 97}}) {
+    // Odd widths, and more pixels than one transfer block, so block and vector edges are crossed.
+    for (auto [w, h] : {std::pair<uint16_t, uint16_t>{3, 2}, {1, 1}, {301, 97}, {411, 203}}) {
         image_desc d = patternImage(w, h);
         const targa_header head = makeHeader(w, h, 0x20);
         const auto file = (dir / "rt.tga").string();
