@@ -59,6 +59,11 @@ Fd streamOf(std::span<const std::uint8_t> bytes);
 // Everything still readable on `fd` up to the end of the stream.
 std::string drain(int fd);
 
+// The C text that `bytes` make: everything before the first zero byte.
+inline std::string cText(const std::string &bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
+
 // Prints what failed and aborts, so libFuzzer keeps the input as a crash.
 [[noreturn]] void fail(const char *what, const char *file, int line);
 

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzedDataProvider in(data, size);
     const auto width = in.ConsumeIntegralInRange<std::uint16_t>(0, 96);
     const auto height = in.ConsumeIntegralInRange<std::uint16_t>(0, 96);
-    targa_header head;
+    targa_header head{};
     in.ConsumeData(&head, sizeof head);  // whatever the caller's header holds, dimensions too
     const targa_header given = head;
 

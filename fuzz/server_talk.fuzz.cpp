@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::string whole_line = sent.substr(at, end + 1 - at);
         const std::string shown = whole_line.substr(0, kLineBuffer - 1);
         // The kept bytes, up to the first zero byte among them.
-        FUZZ_CHECK(textIn(line.get(), kLineBuffer) == shown.c_str());
+        FUZZ_CHECK(textIn(line.get(), kLineBuffer) == tgafuzz::cText(shown));
         FUZZ_CHECK(std::memcmp(line.get(), shown.data(), shown.size()) == 0);
         FUZZ_CHECK(line[shown.size()] == '\0');
         at = end + 1;
