@@ -183,6 +183,9 @@ TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
 }
 
 TEST_F(ClientTest, ServerClosingTheTalkEndsTheClient) {
+    // Closing first leaves port 1111 in its closing state for a minute, which the tests that
+    // follow would trip over where they share the loopback network.
+    if (!isolated_) GTEST_SKIP() << "needs a network namespace of its own";
     start();
     talk_.close();
     EXPECT_EQ(client_->wait(), 0);
