@@ -14,46 +14,15 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "netio/netio.h"
 
 namespace {
 
+using netio::Fd;
+using netio::writeAll;
+
 constexpr char kOutputDir[] = "output";
 constexpr std::size_t kChunk = 1024 * 1024;
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now; false when the system reports that buffered data could not be written.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-// Writes n bytes whatever the kernel takes per call. Sockets are written without SIGPIPE.
-bool writeAll(int fd, const void *data, std::size_t n) {
-    const auto *p = static_cast<const unsigned char *>(data);
-    while (n > 0) {
-        ssize_t put = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (put < 0 && errno == ENOTSOCK) put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 // Opens the output file, creating its directory when missing. A new image replaces the file
 // whole; a failed transfer (negative size) leaves an existing file as it is.

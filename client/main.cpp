@@ -18,43 +18,19 @@
 
 #include "client/client.h"
 #include "client/messages.h"
+#include "netio/netio.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
+using netio::Fd;
+using netio::Io;
+using netio::portFromText;
+using netio::readAll;
+
 constexpr std::uint16_t kTalkPort = 1111;
 constexpr std::size_t kLineKept = 1023;
 constexpr unsigned char kEnd = 0xFF;
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-  private:
-    int fd_;
-};
-
-// The port as atoi reads it (blanks, a sign, leading digits), cut to its low 16 bits.
-// Wraps instead of overflowing on long digit strings.
-std::uint16_t portFromText(const char *text) {
-    while (std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    std::uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-    if (negative) value = 0u - value;
-    return static_cast<std::uint16_t>(value & 0xFFFFu);
-}
 
 bool connectTo(int sock, in_addr host, std::uint16_t port) {
     sockaddr_in addr{};
@@ -149,21 +125,6 @@ class Console {
     std::size_t pos_ = 0, len_ = 0;
     bool ended_ = false;
 };
-
-enum class Io { Done, Closed, Failed };
-
-Io readAll(int fd, void *data, std::size_t n) {
-    auto *p = static_cast<unsigned char *>(data);
-    while (n > 0) {
-        const ssize_t got = ::read(fd, p, n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return Io::Failed;
-        if (got == 0) return Io::Closed;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-    }
-    return Io::Done;
-}
 
 bool sendByte(int talk, unsigned char byte) {
     ssize_t put = -1;

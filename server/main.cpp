@@ -14,56 +14,21 @@
 #include <cstdlib>
 #include <optional>
 
+#include "netio/netio.h"
 #include "server/messages.h"
 #include "server/server.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
+using netio::Fd;
+using netio::portFromText;
+
 constexpr std::uint16_t kTalkPort = 1111;
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd &operator=(Fd &&other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-  private:
-    int fd_;
-};
 
 [[noreturn]] void die(const char *what) {
     std::perror(what);
     std::exit(EXIT_FAILURE);
-}
-
-// The port as atoi reads it (blanks, a sign, leading digits), cut to its low 16 bits.
-// Wraps instead of overflowing on long digit strings.
-std::uint16_t portFromText(const char *text) {
-    while (std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    std::uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-    if (negative) value = 0u - value;
-    return static_cast<std::uint16_t>(value & 0xFFFFu);
 }
 
 // Listens on `port` of every local address with a backlog of 1, accepts one connection and

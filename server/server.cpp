@@ -16,71 +16,22 @@
 #include <ctime>
 #include <vector>
 
+#include "netio/netio.h"
 #include "server/messages.h"
 
 namespace {
+
+using netio::Fd;
+using netio::Io;
+using netio::kMaxIdleAttempts;
+using netio::readAll;
+using netio::writeAll;
 
 constexpr char kImagePath[] = "input/vorla.tga";
 constexpr std::size_t kNameKept = 9;
 constexpr std::size_t kLineKept = 99;
 constexpr std::int32_t kMaxNameLength = 1 << 20;
 constexpr std::size_t kChunk = 128 * 1024;
-// Attempts in a row that may move nothing before a transfer is given up.
-constexpr int kMaxIdleAttempts = 50;
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
-
-enum class Io { Done, Closed, Failed };
-
-// Reads exactly n bytes, retrying on EINTR; 0 from read means the peer left.
-Io readAll(int fd, void *data, std::size_t n) {
-    auto *p = static_cast<unsigned char *>(data);
-    while (n > 0) {
-        const ssize_t got = ::read(fd, p, n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return Io::Failed;
-        if (got == 0) return Io::Closed;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-    }
-    return Io::Done;
-}
-
-// Writes n bytes, whatever the kernel takes per call. Sockets are written without SIGPIPE.
-bool writeAll(int fd, const void *data, std::size_t n) {
-    const auto *p = static_cast<const unsigned char *>(data);
-    int idle = 0;
-    while (n > 0) {
-        ssize_t put = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (put < 0 && errno == ENOTSOCK) put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            if (put < 0 && errno != EAGAIN && errno != ENOBUFS) return false;
-            if (++idle > kMaxIdleAttempts) return false;
-            const timespec pause{0, 10'000'000};
-            ::nanosleep(&pause, nullptr);
-            continue;
-        }
-        idle = 0;
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 // Reads and drops n bytes.
 Io skip(int fd, std::size_t n) {
     std::array<char, 512> sink{};

@@ -1,0 +1,105 @@
+// Descriptor plumbing shared by the chat programs: an owning descriptor, whole reads and
+// writes that survive short transfers and interrupted calls, and the port argument.
+// Header only and internal: nothing here is installed.
+#pragma once
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+namespace netio {
+
+// A file or socket descriptor, closed when it goes away.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd &operator=(Fd &&other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset() { static_cast<void>(close()); }
+    // Closes now; false when the system reports that written data could not be stored.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+enum class Io { Done, Closed, Failed };
+
+// Reads exactly n bytes, retrying on EINTR; 0 from read means the peer left.
+inline Io readAll(int fd, void *data, std::size_t n) {
+    auto *p = static_cast<unsigned char *>(data);
+    while (n > 0) {
+        const ssize_t got = ::read(fd, p, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Io::Failed;
+        if (got == 0) return Io::Closed;
+        p += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return Io::Done;
+}
+
+// Attempts in a row that may move nothing before a write is given up.
+inline constexpr int kMaxIdleAttempts = 50;
+
+// Writes n bytes, whatever the kernel takes per call. Sockets are written without SIGPIPE, so a
+// peer that has gone shows as a failed write. A write that keeps moving nothing is retried a
+// bounded number of times.
+inline bool writeAll(int fd, const void *data, std::size_t n) {
+    const auto *p = static_cast<const unsigned char *>(data);
+    int idle = 0;
+    while (n > 0) {
+        ssize_t put = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (put < 0 && errno == ENOTSOCK) put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put < 0 && errno != EAGAIN && errno != ENOBUFS) return false;
+            if (++idle > kMaxIdleAttempts) return false;
+            const timespec pause{0, 10'000'000};
+            ::nanosleep(&pause, nullptr);
+            continue;
+        }
+        idle = 0;
+        p += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// A port argument as atoi reads it (blanks, a sign, leading digits), cut to its low 16 bits.
+// Wraps instead of overflowing on long digit strings.
+inline std::uint16_t portFromText(const char *text) {
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    std::uint32_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
+    if (negative) value = 0u - value;
+    return static_cast<std::uint16_t>(value & 0xFFFFu);
+}
+
+}  // namespace netio
