@@ -199,6 +199,8 @@ TEST_F(ClientTest, TalksToTheRealServer) {
     std::filesystem::create_directory(serverDir / "input");
     tgatest::writeFile(serverDir / "input/vorla.tga", image);
     Child server({tgatest::program("server").string(), std::to_string(port())}, serverDir.path());
+    // The client gives up at once when nobody listens on the service port yet.
+    ASSERT_TRUE(waitListening(port()));
     client_ = launch({"localhost", std::to_string(port()), "alice"});
     ASSERT_TRUE(server.waitOut("alice is connected\n"));
     client_->type("envoie\n");

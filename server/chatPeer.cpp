@@ -14,7 +14,10 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -191,6 +194,27 @@ Sock connectTo(std::uint16_t port, Ms limit) {
         if (::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0)
             return s;
         if (Clock::now() >= deadline) return Sock{};
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+bool waitListening(std::uint16_t port, Ms limit) {
+    // /proc/net/tcp lists this network's sockets: "sl local_address rem_address st ...",
+    // addresses as hex "ADDR:PORT", state 0A for a listening socket.
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        std::ifstream table("/proc/net/tcp");
+        std::string line;
+        std::getline(table, line);  // the column titles
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            if (local.ends_with(wanted) && state == "0A") return true;
+        }
+        if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(10ms);
     }
 }

@@ -79,6 +79,8 @@ class Child {
 Sock connectTo(std::uint16_t port, Ms limit = 5000ms);
 // One connection attempt; the errno of the failure, 0 when it connected.
 int tryConnect(std::uint16_t port);
+// Waits until a socket of this network listens on `port`; false when the time ran out.
+bool waitListening(std::uint16_t port, Ms limit = 5000ms);
 // A socket listening on 127.0.0.1:port.
 Sock listenOn(std::uint16_t port);
 // Accepts one connection; an invalid Sock when none came in time.
