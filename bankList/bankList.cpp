@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bankList/bankWalk.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
 
@@ -86,7 +87,7 @@ NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id) 
     return node;
 }
 
-NodeImage *readBankImage(const char *path) {
+NodeImage *bankList_detail::readBank(const char *path, bool wholeImages) {
     Dir dir{opendir(path)};
     if (!dir) {
         std::printf("%s", kOpendirFailed);
@@ -97,13 +98,17 @@ NodeImage *readBankImage(const char *path) {
     int32_t counter = 1;
     while (const dirent *entry = readdir(dir.get())) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        NodeImage *node = makeNode(entry->d_name, path,
-                                   readEntryHeader(entry->d_name, path, false, entry->d_type));
+        NodeImage *node = makeNode(
+            entry->d_name, path, readEntryHeader(entry->d_name, path, wholeImages, entry->d_type));
         node->id = counter++;
         *tail = node;
         tail = &node->next;
     }
     return first;
+}
+
+NodeImage *readBankImage(const char *path) {
+    return bankList_detail::readBank(path, false);
 }
 
 void UpdateList(const char *imagename, const char *path, NodeImage **head) {

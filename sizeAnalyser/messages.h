@@ -2,7 +2,6 @@
 #pragma once
 
 namespace sizeAnalyser_msg {
-inline constexpr char kOpendirFailed[] = "opendir failed!";
 inline constexpr char kSize[] = "p->size is %d\n";
 inline constexpr char kExtremes[] = "The Maximum size is %d, and the minimum size is %d\n";
 inline constexpr char kPrompt[] = "Please input the size and terminted with -1";

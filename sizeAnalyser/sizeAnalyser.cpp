@@ -1,8 +1,6 @@
 // The size-class analysis of a directory's images.
 #include "sizeAnalyser/sizeAnalyser.h"
 
-#include <dirent.h>
-
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -13,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "bankList/bankWalk.h"
 #include "sizeAnalyser/messages.h"
 
 namespace {
@@ -21,11 +20,6 @@ using namespace sizeAnalyser_msg;
 
 constexpr std::size_t kTableSize = 1000;  // thresholds, then the greatest size
 constexpr int32_t kEndOfList = -1;
-
-struct DirClose {
-    void operator()(DIR *d) const { closedir(d); }
-};
-using Dir = std::unique_ptr<DIR, DirClose>;
 
 // Owns the bank for the length of the analysis.
 struct ListFree {
@@ -40,26 +34,6 @@ struct ListFree {
     }
 };
 using List = std::unique_ptr<NodeImage, ListFree>;
-
-// The image bank of `path`, every image read in full (one at a time), numbered from 1 in the
-// directory's order. Null, after "opendir failed!" without a line end, when it cannot be opened.
-NodeImage *readBankFull(const char *path) {
-    Dir dir{opendir(path)};
-    if (!dir) {
-        std::printf("%s", kOpendirFailed);
-        return nullptr;
-    }
-    NodeImage *first = nullptr;
-    NodeImage **tail = &first;
-    int32_t counter = 1;
-    while (const dirent *entry = readdir(dir.get())) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        NodeImage *node = createNodeImage(entry->d_name, path, counter++);
-        *tail = node;
-        tail = &node->next;
-    }
-    return first;
-}
 
 // One decimal integer as "%d" reads it: leading white space, an optional sign, digits.
 // Nothing when the input ends or holds something else, or the value leaves the 32-bit range.
@@ -124,7 +98,8 @@ void swap(int32_t *a, int32_t *b) {
 }
 
 void diviserRepertoire(const char *path) {
-    const List bank{readBankFull(path)};
+    // Every image is read in full, one at a time, as the bank is built.
+    const List bank{bankList_detail::readBank(path, true)};
 
     int32_t maxSize = -1;
     int32_t minSize = 100000000;
