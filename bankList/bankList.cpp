@@ -71,7 +71,13 @@ NodeImage *makeNode(const char *imagename, const char *path, const targa_header 
     }
     // At most 65535 x 65535 x 3 / 1000, which fits; the product alone needs 64 bits.
     const auto size = static_cast<int32_t>(uint64_t{head.width} * head.height * 3 / 1000);
-    *node = NodeImage{0, pathCopy, nameCopy, size, head.height, head.width, nullptr};
+    node->id = 0;
+    node->path = pathCopy;
+    node->imageName = nameCopy;
+    node->size = size;
+    node->height = head.height;
+    node->width = head.width;
+    node->next = nullptr;
     return node;
 }
 

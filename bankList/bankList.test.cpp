@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,9 @@ TEST(readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
     fs::create_symlink(dir / "fifo", dir / "to-fifo");
     const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    const std::unique_ptr<const int, void (*)(const int *)> closeSocket(
+        &s, [](const int *fd) { close(*fd); });
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     const std::string sock = (dir / "sock").string();
@@ -139,7 +143,6 @@ TEST(readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
 
     NodeImage *list = readBankImage(dir.path().c_str());
-    close(s);
     const auto all = nodes(list);
     ASSERT_EQ(all.size(), 5u);
     for (const NodeImage *n : all) {
@@ -194,7 +197,7 @@ TEST(createNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
 
 TEST(createNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
     tgatest::TempDir dir;
-    writeTga(dir / "full.tga", 100, 100, 100 * 100 * 3);
+    writeTga(dir / "full.tga", 100, 100, std::size_t{100} * 100 * 3);
     writeTga(dir / "short.tga", 640, 480, 5);
     for (const char *name : {"full.tga", "short.tga"}) {
         NodeImage *a = createNodeImage(name, dir.path().c_str());

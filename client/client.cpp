@@ -22,7 +22,7 @@ using netio::Fd;
 using netio::writeAll;
 
 constexpr char kOutputDir[] = "output";
-constexpr std::size_t kChunk = 1024 * 1024;
+constexpr std::size_t kChunk = std::size_t{1024} * 1024;
 
 // Opens the output file, creating its directory when missing. A new image replaces the file
 // whole; a failed transfer (negative size) leaves an existing file as it is.

@@ -79,7 +79,7 @@ std::size_t residentBytes() {
 
 std::string tool(const std::string &name) {
     for (const char *dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
-        const std::string path = dir + name;
+        std::string path = dir + name;
         if (access(path.c_str(), X_OK) == 0) return path;
     }
     return {};
@@ -176,6 +176,15 @@ TEST(readImage, HugeClaimInATinyFileStaysSmallInMemory) {
     const std::size_t before = residentBytes();
     image_desc d{};
     targa_header head{};
+    if constexpr (sizeof(void *) < 8) {
+        // Three planes of 1.6 GB cannot fit a 32-bit address space: a clean failure.
+        errno = 0;
+        EXPECT_EQ(readImage(&d, &head, file.c_str()), 0);
+        EXPECT_EQ(errno, ENOMEM);
+        EXPECT_EQ(d.pBlue, nullptr);
+        EXPECT_LT(residentBytes(), before + (64u << 20));
+        return;
+    }
     ASSERT_EQ(readImage(&d, &head, file.c_str()), 1);
     EXPECT_EQ(d.width, 40000);
     EXPECT_EQ(d.pRed[0], 0);

@@ -31,7 +31,7 @@ constexpr char kImagePath[] = "input/vorla.tga";
 constexpr std::size_t kNameKept = 9;
 constexpr std::size_t kLineKept = 99;
 constexpr std::int32_t kMaxNameLength = 1 << 20;
-constexpr std::size_t kChunk = 128 * 1024;
+constexpr std::size_t kChunk = std::size_t{128} * 1024;
 // Reads and drops n bytes.
 Io skip(int fd, std::size_t n) {
     std::array<char, 512> sink{};

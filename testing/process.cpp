@@ -30,7 +30,9 @@ std::filesystem::path selfDir() {
 
 }  // namespace
 
-std::filesystem::path program(const std::string &name) { return selfDir() / name; }
+std::filesystem::path program(const std::string &name) {
+    return selfDir() / name;
+}
 
 RunResult run(const std::vector<std::string> &argv, const RunOptions &options) {
     if (argv.empty()) throw std::invalid_argument("run: empty argv");
@@ -43,7 +45,8 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &options) {
         throw std::runtime_error("run: pipe failed");
 
     std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    for (const auto &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
 
     const pid_t pid = ::fork();

@@ -9,17 +9,17 @@
 namespace tgatest {
 
 struct RunResult {
-    int exitCode = -1;     // exit status, or -1 when the child did not exit normally
-    int termSignal = 0;    // the signal that ended the child, 0 if it exited
-    bool timedOut = false; // killed after the time limit
-    std::string out;       // everything written on the standard output
-    std::string err;       // everything written on the standard error
+    int exitCode = -1;      // exit status, or -1 when the child did not exit normally
+    int termSignal = 0;     // the signal that ended the child, 0 if it exited
+    bool timedOut = false;  // killed after the time limit
+    std::string out;        // everything written on the standard output
+    std::string err;        // everything written on the standard error
 };
 
 struct RunOptions {
-    std::string input;                          // bytes fed to the standard input, then EOF
-    std::filesystem::path cwd;                  // working directory; empty keeps the current one
-    std::chrono::milliseconds timeout{20000};   // the child is killed after this
+    std::string input;                         // bytes fed to the standard input, then EOF
+    std::filesystem::path cwd;                 // working directory; empty keeps the current one
+    std::chrono::milliseconds timeout{20000};  // the child is killed after this
 };
 
 // Starts argv[0] (a path) with the remaining arguments, feeds options.input, waits.

@@ -6,7 +6,7 @@
 namespace tgatest {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir &) = delete;
@@ -15,7 +15,7 @@ public:
     const std::filesystem::path &path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path &rel) const { return path_ / rel; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
