@@ -11,7 +11,7 @@ typedef struct targa_header_ {
     uint8_t idlength;       // length of the identification field (never skipped: see readImage)
     uint8_t colourmaptype;  // colour map type; no colour map is read or written
     uint8_t datatypecode;   // TGA image type; not verified
-    uint8_t useless[9];     // colour map specification and x/y origin, carried through
+    uint8_t useless[9];     // colour map description and x/y origin, carried through
     uint16_t width;         // in pixels
     uint16_t height;        // in pixels
     uint8_t useless2[2];    // pixel depth and descriptor byte, carried through
