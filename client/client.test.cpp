@@ -50,9 +50,7 @@ class ClientTest : public ChatTest {
         ASSERT_GE(service_.get(), 0);
         talk_ = acceptFrom(talkListener, 5000ms);
         ASSERT_GE(talk_.get(), 0);
-        ASSERT_EQ(recvBytes(talk_, 7), std::string("\x03\x00\x00\x00"
-                                                   "bob",
-                                                   7));
+        ASSERT_EQ(recvBytes(talk_, 7), std::string("\x03\0\0\0bob", 7));
     }
 
     std::string output() const { return tgatest::readFile(dir_ / "output/testsortie.tga"); }
@@ -63,10 +61,9 @@ class ClientTest : public ChatTest {
 };
 
 TEST_F(ClientTest, UsageErrorsExitOne) {
-    for (const auto &args :
-         {std::vector<std::string>{"a", "1"}, std::vector<std::string>{"a", "1", "b", "c"}}) {
-        std::vector<std::string> argv{tgatest::program("client").string()};
-        argv.insert(argv.end(), args.begin(), args.end());
+    const std::string client = tgatest::program("client").string();
+    for (const auto &argv :
+         {std::vector<std::string>{client, "a", "1"}, {client, "a", "1", "b", "c"}}) {
         const auto r = tgatest::run(argv, {"", {}, 5000ms});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "");
@@ -224,9 +221,7 @@ TEST(writeHeader, LengthInHostOrderThenTheBareName) {
     write_header(a.get(), "bob");
     write_header(a.get(), "");
     a.close();
-    EXPECT_EQ(recvBytes(b, 100), std::string("\x03\x00\x00\x00"
-                                             "bob\x00\x00\x00\x00",
-                                             11));
+    EXPECT_EQ(recvBytes(b, 100), std::string("\x03\0\0\0bob\0\0\0\0", 11));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,73 +11,48 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TEST(delSpaceBeforeEnd, TrimsOuterSpacesOnlyInPlace) {
-    char text[] = "  ab  cd  ";
-    char *result = delSpaceBeforeEnd(text);
-    EXPECT_EQ(result, text + 2);
-    EXPECT_STREQ(result, "ab  cd");
-    // Every trailing space became a terminator; nothing was moved.
-    EXPECT_EQ(std::string(text, sizeof text), std::string("  ab  cd\0\0\0", 11));
-}
-
-TEST(delSpaceBeforeEnd, OtherBlanksAreText) {
-    char text[] = "\t x \r";
-    EXPECT_EQ(delSpaceBeforeEnd(text), text);
-    EXPECT_STREQ(text, "\t x \r");
-}
-
-TEST(delSpaceBeforeEnd, NothingToTrimReturnsTheTextItself) {
-    char text[] = "a b";
-    EXPECT_EQ(delSpaceBeforeEnd(text), text);
-    EXPECT_STREQ(text, "a b");
-}
-
-TEST(delSpaceBeforeEnd, SpacesAloneOrNothingGiveTheEmptyText) {
-    char spaces[] = "   ";
-    char *result = delSpaceBeforeEnd(spaces);
-    EXPECT_STREQ(result, "");
-    EXPECT_EQ(std::string(spaces, sizeof spaces), std::string(4, '\0'));
-
-    char empty[] = "";
-    EXPECT_EQ(delSpaceBeforeEnd(empty), empty);
+    const struct {
+        std::string text;      // with its terminator
+        std::ptrdiff_t start;  // of the result in the text
+        std::string after;     // the whole buffer afterwards
+    } cases[] = {
+        // Every trailing space becomes a terminator; nothing is moved.
+        {"  ab  cd  \0"s, 2, "  ab  cd\0\0\0"s},
+        {"\t x \r\0"s, 0, "\t x \r\0"s},  // other blanks are text
+        {"a b\0"s, 0, "a b\0"s},
+        {"   \0"s, 0, "\0\0\0\0"s},
+        {"\0"s, 0, "\0"s},
+        {" a \0 b \0"s, 1, " a\0\0 b \0"s},  // an inner zero ends the text
+    };
+    for (auto c : cases) {
+        char *result = delSpaceBeforeEnd(c.text.data());
+        EXPECT_EQ(result, c.text.data() + c.start) << c.after;
+        EXPECT_EQ(c.text, c.after);
+    }
     EXPECT_EQ(delSpaceBeforeEnd(nullptr), nullptr);
 }
 
-TEST(delSpaceBeforeEnd, StopsAtAnInnerZeroByte) {
-    char text[] = " a \0 b ";
-    EXPECT_STREQ(delSpaceBeforeEnd(text), "a");
-    EXPECT_EQ(text[5], 'b');
-}
-
-tgatest::RunResult echo(const std::string &input, bool withBuffer = false) {
+// Feeds `input` to lineInput_echo, which prints every line between brackets, then "end".
+void expectEcho(const std::string &input, const std::string &lines, bool withBuffer = false) {
     std::vector<std::string> argv{tgatest::program("lineInput_echo").string()};
     if (withBuffer) argv.emplace_back("--buffer");
     tgatest::RunOptions options;
     options.input = input;
-    return tgatest::run(argv, options);
-}
-
-void expectEcho(const std::string &input, const std::string &lines, bool withBuffer = false) {
-    const auto r = echo(input, withBuffer);
+    const auto r = tgatest::run(argv, options);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, lines + "end\n");
     EXPECT_EQ(r.err, "");
 }
 
-TEST(readInMyWay, ReturnsEachLineTrimmedInTurn) {
+TEST(readInMyWay, ReturnsEachLineTrimmedInTurnUntilTheInputEnds) {
     expectEcho("first\n  second  \n\n     \n", "[first]\n[second]\n[]\n[]\n");
     expectEcho("  ab  cd  \n", "[ab  cd]\n");
-}
-
-TEST(readInMyWay, KeepsTabsCarriageReturnsAndHighBytes) {
+    // Tabs, carriage returns and high bytes are text; a zero byte ends the text, not the line.
     expectEcho("a\t\nb\r\n\tc \xff\n", "[a\\t]\n[b\\r]\n[\\tc \\xff]\n");
-}
-
-TEST(readInMyWay, ZeroByteEndsTheTextButNotTheLine) {
     expectEcho(std::string("ab\0cd\nnext\n", 11), "[ab]\n[next]\n");
-}
-
-TEST(readInMyWay, EndOfInputEndsTheLoop) {
     expectEcho("", "");
     expectEcho("last line  ", "[last line]\n");
     expectEcho("one\n  ", "[one]\n[]\n");

@@ -23,29 +23,23 @@ TEST(func, PrintsRowAfterRowWithATabBeforeEachValue) {
     EXPECT_EQ(printed(matrix, 6, 1), "\t1\n\t-2\n\t3\n\t40\n\t2147483647\n\t-2147483648\n");
 }
 
-TEST(func, NoRowsPrintNothing) {
+TEST(func, NoRowsPrintNothingAndNoColumnsAnEmptyLinePerRow) {
     int matrix[] = {7};
     EXPECT_EQ(printed(matrix, 0, 1), "");
     EXPECT_EQ(printed(matrix, -3, 1), "");
     EXPECT_EQ(printed(nullptr, 2, 5), "");
-}
-
-TEST(func, NoColumnsPrintOneEmptyLinePerRow) {
-    int matrix[] = {7};
     EXPECT_EQ(printed(matrix, 3, 0), "\n\n\n");
     EXPECT_EQ(printed(nullptr, 2, -1), "\n\n");
 }
 
-TEST(matrixDemo, PrintsItsThreeByThreeMatrix) {
-    const auto r = tgatest::run({tgatest::program("matrixDemo").string(), "ignored"});
+TEST(matrixDemo, PrintsItsThreeByThreeMatrixOrFailsWhenItCannot) {
+    const std::string demo = tgatest::program("matrixDemo").string();
+    auto r = tgatest::run({demo, "ignored"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "\t1\t2\t3\n\t4\t5\t6\n\t7\t8\t9\n");
     EXPECT_EQ(r.err, "");
-}
 
-TEST(matrixDemo, OutputThatCannotBeWrittenIsAFailure) {
-    const auto r = tgatest::run(
-        {"/bin/sh", "-c", "exec \"$0\" >/dev/full", tgatest::program("matrixDemo").string()});
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" >/dev/full", demo});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "matrixDemo: No space left on device\n");

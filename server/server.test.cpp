@@ -19,6 +19,11 @@ namespace {
 
 constexpr std::uint16_t kTalk = 1111;
 const std::string kFF(1, '\xFF');
+// What the server says when it has no image to send.
+const std::string kNoImage =
+    "Je vais t'envoyer une image\nTaille de l'image : -1\n"
+    "Envoi termine. Taille (octets): -1. Lu = -1, Envoye = -1\n"
+    "Envoi termine : -1.\n";
 
 std::string hostName() {
     std::array<char, HOST_NAME_MAX + 1> host{};
@@ -53,10 +58,7 @@ class ServerTest : public ChatTest {
         talk_ = connectTo(kTalk);
         ASSERT_GE(talk_.get(), 0);
         ASSERT_TRUE(server_->waitOut("Connexion talk etablie sur machine: " + hostName() + "\n"));
-        if (last)
-            sayLast(header);
-        else
-            sendBytes(talk_, header);
+        last ? sayLast(header) : sendBytes(talk_, header);
     }
 
     // Sends the client's last bytes with the end of stream in the same segment (corked), so
@@ -82,9 +84,8 @@ class ServerTest : public ChatTest {
 };
 
 TEST_F(ServerTest, UsageErrorsExitOneBeforeListening) {
-    for (const auto &args : {std::vector<std::string>{}, std::vector<std::string>{"1", "2"}}) {
-        std::vector<std::string> argv{tgatest::program("server").string()};
-        argv.insert(argv.end(), args.begin(), args.end());
+    const std::string server = tgatest::program("server").string();
+    for (const auto &argv : {std::vector<std::string>{server}, {server, "1", "2"}}) {
         const auto r = tgatest::run(argv, {"", {}, 5000ms});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "");
@@ -138,10 +139,8 @@ TEST_F(ServerTest, MissingImageIsAnnouncedAsMinusOne) {
     EXPECT_EQ(server_->wait(), 0);
     EXPECT_EQ(conversation(),
               " is connected\n"
-              "J'attends \nchat is envoiexyz\xFF\nJe vais t'envoyer une image\n"
-              "Taille de l'image : -1\n"
-              "Envoi termine. Taille (octets): -1. Lu = -1, Envoye = -1\n"
-              "Envoi termine : -1.\n");
+              "J'attends \nchat is envoiexyz\xFF\n" +
+                  kNoImage);
 }
 
 TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
@@ -155,12 +154,7 @@ TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
     EXPECT_EQ(conversation(),
               "abcdefghi is connected\n"
               "J'attends \nchat is envoie" +
-                  std::string(93, 'x') +
-                  "\nJe vais t'envoyer une image\n"
-                  "Taille de l'image : -1\n"
-                  "Envoi termine. Taille (octets): -1. Lu = -1, Envoye = -1\n"
-                  "Envoi termine : -1.\n"
-                  "J'attends \nchat is " +
+                  std::string(93, 'x') + "\n" + kNoImage + "J'attends \nchat is " +
                   std::string(99, 'y') + "\nRien de special\n");
 }
 
