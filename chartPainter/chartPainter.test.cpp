@@ -14,10 +14,14 @@
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+// What fn prints on the standard output, or with `err` on the standard error.
+template <class Fn>
+std::string printed(Fn fn, bool err = false) {
+    err ? testing::internal::CaptureStderr() : testing::internal::CaptureStdout();
+    fn();
+    std::fflush(stdout);
+    return err ? testing::internal::GetCapturedStderr() : testing::internal::GetCapturedStdout();
+}
 
 const std::string kLargeHeader("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18);
 const std::string kSmallHeader("\0\0\2\0\0\0\0\0\0\0\0\0\4\1\4\1\x18\x20", 18);
@@ -152,14 +156,12 @@ TEST_F(Chart, HistogramBarsOverwriteTheAxisAndAreCutAtTheCanvas) {
 
 TEST_F(Chart, SizeChartBarsFollowTheShareOfImages) {
     int num[] = {5, 10, 0, 20};
-    CaptureStdout();
-    drawHis_size(nullptr, num, 4, 20);
     std::string lines;
     for (int yy : {50, 100, 0, 200}) {
         for (int col = 0; col < 15; ++col)
             lines += "yy is " + std::to_string(yy) + "\n";
     }
-    EXPECT_EQ(GetCapturedStdout(), lines);
+    EXPECT_EQ(printed([&] { drawHis_size(nullptr, num, 4, 20); }), lines);
     Picture want = smallFrame();
     want.fill(35, 49, 180, 229, kBlack).fill(55, 69, 130, 229, kBlack);
     want.fill(95, 109, 30, 229, kBlack);
@@ -169,10 +171,8 @@ TEST_F(Chart, SizeChartBarsFollowTheShareOfImages) {
 TEST_F(Chart, SizeChartKeepsBadInputOnTheCanvas) {
     // No classes, or no images to divide by: the bare frame and no lines.
     int one[] = {1};
-    for (auto [nbset, nbImage] : {std::pair{0, 5}, {1, 0}, {1, -3}}) {
-        CaptureStdout();
-        drawHis_size(nullptr, one, nbset, nbImage);
-        EXPECT_EQ(GetCapturedStdout(), "");
+    for (const auto &c : {std::pair{0, 5}, {1, 0}, {1, -3}}) {
+        EXPECT_EQ(printed([&] { drawHis_size(nullptr, one, c.first, c.second); }), "");
         smallFrame().expectFile("test_size.tga");
     }
     // Twelve classes: the eleventh stands right of the arrowhead, the twelfth is not drawn.
@@ -180,9 +180,7 @@ TEST_F(Chart, SizeChartKeepsBadInputOnTheCanvas) {
     std::vector<int> num(12, 3);
     num[0] = -4;
     num[1] = INT_MAX;
-    CaptureStdout();
-    drawHis_size(nullptr, num.data(), 12, 3);
-    const std::string out = GetCapturedStdout();
+    const std::string out = printed([&] { drawHis_size(nullptr, num.data(), 12, 3); });
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 165);
     EXPECT_EQ(out.substr(0, 16), "yy is -266\nyy is");
     EXPECT_NE(out.find("yy is 143165576466\n"), std::string::npos);
@@ -215,37 +213,26 @@ TEST_F(Chart, ThreeBarsStandOnTheGridThatFitsTheCanvas) {
 
 TEST(afficherHis, PrintsRowsWithARunningSum) {
     std::vector<int> hist(768, 1);
-    for (int j = 0; j < 3; ++j) {
-        const auto at = static_cast<std::size_t>(j);
-        hist[at] = 1 + j;
-        hist[256 + at] = 4 + j;
-        hist[512 + at] = 7 + j;
-    }
-    const auto printed = [&](int nb) {
-        CaptureStdout();
-        afficherHis(hist.data(), nb);
-        return GetCapturedStdout();
-    };
-    EXPECT_EQ(printed(3),
+    for (std::size_t j = 0; j < 3; ++j)
+        hist[j] = int(1 + j), hist[256 + j] = int(4 + j), hist[512 + j] = int(7 + j);
+    const auto shown = [&](int nb) { return printed([&] { afficherHis(hist.data(), nb); }); };
+    EXPECT_EQ(shown(3),
               "--------------histo info\n1 2 3 \nsum is 6 \n4 5 6 \nsum is 21 \n7 8 9 \n"
               "sum is 45 \n");
-    EXPECT_EQ(printed(0), "--------------histo info\n\nsum is 0 \n\nsum is 0 \n\nsum is 0 \n");
-    const std::string whole = printed(1000);                       // no more than a row
+    EXPECT_EQ(shown(0), "--------------histo info\n\nsum is 0 \n\nsum is 0 \n\nsum is 0 \n");
+    const std::string whole = shown(1000);                         // no more than a row
     EXPECT_EQ(whole.substr(whole.rfind("sum")), "sum is 804 \n");  // 45 + 3 * 253
 }
 
 TEST_F(Chart, UnwritableFileIsReportedAndNotWritten) {
     std::filesystem::create_directory("test.tga");
     int cnt[] = {10, 10, 10};
-    CaptureStderr();
-    drawHis_threeRect(cnt);
-    EXPECT_EQ(GetCapturedStderr(), "test.tga: Is a directory\n");
+    EXPECT_EQ(printed([&] { drawHis_threeRect(cnt); }, true), "test.tga: Is a directory\n");
 
     // A full disk: the header and pixels go nowhere, and that is said.
     std::filesystem::create_symlink("/dev/full", "test_size.tga");
-    CaptureStderr();
-    drawHis_size(nullptr, cnt, 0, 1);
-    EXPECT_EQ(GetCapturedStderr(), "test_size.tga: No space left on device\n");
+    EXPECT_EQ(printed([&] { drawHis_size(nullptr, cnt, 0, 1); }, true),
+              "test_size.tga: No space left on device\n");
 }
 
 }  // namespace

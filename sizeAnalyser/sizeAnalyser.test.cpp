@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,17 +19,12 @@ namespace fs = std::filesystem;
 TEST(find, SizeEqualToAThresholdBelongsToTheClassAbove) {
     const int32_t table[] = {10, 30, 500, 921};
     NodeImage node{};
-    auto classOf = [&](int32_t size) {
+    // Entry n of the table is not a threshold.
+    for (auto [size, n, index] :
+         {std::array{0, 3, 0}, {10, 3, 1}, {29, 3, 1}, {30, 3, 2}, {921, 3, 3}, {921, 0, 0}}) {
         node.size = size;
-        return find(&node, table, 3);
-    };
-    EXPECT_EQ(classOf(0), 0);
-    EXPECT_EQ(classOf(10), 1);
-    EXPECT_EQ(classOf(29), 1);
-    EXPECT_EQ(classOf(30), 2);
-    EXPECT_EQ(classOf(921), 3);  // entry n is not a threshold
-    EXPECT_EQ(find(&node, table, 0), 0);
-
+        EXPECT_EQ(find(&node, table, n), index) << size << " among " << n;
+    }
     int32_t a = 1, b = -2;
     swap(&a, &b);
     EXPECT_EQ(a, -2);
@@ -48,14 +44,11 @@ class SizeAnalyserRun : public testing::Test {
 
     // A TGA header claiming width x height, followed by all its pixels.
     void image(const std::string &name, uint16_t width, uint16_t height) const {
-        std::string h(18, '\0');
-        h[2] = 2;
-        h[12] = static_cast<char>(width & 0xFF);
-        h[13] = static_cast<char>(width >> 8);
-        h[14] = static_cast<char>(height & 0xFF);
-        h[15] = static_cast<char>(height >> 8);
-        h[16] = 24;
-        tgatest::writeFile(dir / name, h + std::string(std::size_t{width} * height * 3, '\x42'));
+        const std::string dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF),
+                               char(height >> 8)};
+        tgatest::writeFile(dir / name, std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) + dims +
+                                           std::string("\x18\0", 2) +
+                                           std::string(std::size_t{width} * height * 3, '\x42'));
     }
 
     // The "p->size is" lines for the given sizes by name, in the directory's own order.
@@ -71,10 +64,11 @@ class SizeAnalyserRun : public testing::Test {
         return lines;
     }
 
-    static tgatest::RunResult analyse(const std::string &input) {
+    static tgatest::RunResult analyse(const std::string &input,
+                                      const char *name = "sizeAnalyser_testdir") {
         tgatest::RunOptions options;
         options.input = input;
-        return tgatest::run({tgatest::program("sizeAnalyser_testdir").string()}, options);
+        return tgatest::run({tgatest::program(name).string()}, options);
     }
 
     void workedExample() const {
@@ -91,58 +85,42 @@ class SizeAnalyserRun : public testing::Test {
 
 TEST_F(SizeAnalyserRun, ThresholdsAreSortedIntoClasses) {
     workedExample();
-    const auto r = analyse("500 10 -1\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, workedSizes() +
-                         "maxi is 500\n"
-                         "In the set < 10, there are 1 images\n"
-                         "In the 10 < set < 500, there are 1 images\n"
-                         "In the 500 < set < 921, there are 1 images\n");
-}
-
-TEST_F(SizeAnalyserRun, ClassBoundsAndDegenerateThresholds) {
-    workedExample();
-    struct Case {
-        const char *input;
-        const char *report;
-    } cases[] = {
-        {"30\n-1\n",
+    const char *const twoThresholds =
+        "maxi is 500\n"
+        "In the set < 10, there are 1 images\n"
+        "In the 10 < set < 500, there are 1 images\n"
+        "In the 500 < set < 921, there are 1 images\n";
+    const char *const none = "maxi is 0\nIn the set < 921, there are 3 images\n";
+    const std::pair<std::vector<const char *>, const char *> cases[] = {
+        // Input that ends, or is not a number, before -1 ends the list all the same.
+        {{"500 10 -1\n", "500 10"}, twoThresholds},
+        {{"-1\n", "99999999999 -1", ""}, none},
+        {{"30\n-1\n"},
          "maxi is 30\n"
          "In the set < 30, there are 1 images\n"
          "In the 30 < set < 921, there are 2 images\n"},
-        {"-1\n",
-         "maxi is 0\n"
-         "In the set < 921, there are 3 images\n"},
-        {"10 10 -1",
+        {{"10 10 -1"},
          "maxi is 10\n"
          "In the set < 10, there are 1 images\n"
          "In the 10 < set < 10, there are 0 images\n"
          "In the 10 < set < 921, there are 2 images\n"},
-        {"-3 -7 -1",
+        {{"-3 -7 -1"},
          "maxi is 0\n"
          "In the set < -7, there are 0 images\n"
          "In the -7 < set < -3, there are 0 images\n"
          "In the -3 < set < 921, there are 3 images\n"},
-        // Input that ends, or is not a number, before -1 ends the list all the same.
-        {"500 10",
-         "maxi is 500\n"
-         "In the set < 10, there are 1 images\n"
-         "In the 10 < set < 500, there are 1 images\n"
-         "In the 500 < set < 921, there are 1 images\n"},
-        {"100 x 10 -1",
+        {{"100 x 10 -1"},
          "maxi is 100\n"
          "In the set < 100, there are 2 images\n"
          "In the 100 < set < 921, there are 1 images\n"},
-        {"99999999999 -1",
-         "maxi is 0\n"
-         "In the set < 921, there are 3 images\n"},
-        {"", "maxi is 0\nIn the set < 921, there are 3 images\n"},
     };
-    for (const Case &c : cases) {
-        const auto r = analyse(c.input);
-        EXPECT_EQ(r.exitCode, 0) << c.input;
-        EXPECT_EQ(r.out, workedSizes() + c.report) << c.input;
+    for (const auto &[inputs, report] : cases) {
+        for (const char *input : inputs) {
+            const auto r = analyse(input);
+            EXPECT_EQ(r.exitCode, 0) << input;
+            EXPECT_EQ(r.out, workedSizes() + report) << input;
+            EXPECT_EQ(r.err, "") << input;
+        }
     }
 }
 
@@ -220,14 +198,14 @@ TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
                        std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
     r = analyse("-1\n");
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "read image failed!: Value too large for defined data type\n");
 }
 
-TEST(sizeAnalyser, AnalysesItsSampleImages) {
+// The program as installed, on the images it was built for.
+TEST_F(SizeAnalyserRun, AnalysesItsSampleImages) {
     if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";
-    tgatest::RunOptions options;
-    options.input = "10 500 -1\n";
-    const auto r = tgatest::run({tgatest::program("sizeAnalyser").string()}, options);
+    const auto r = analyse("10 500 -1\n", "sizeAnalyser");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("The Maximum size is 1440, and the minimum size is 0\n"),
               std::string::npos);
