@@ -113,6 +113,16 @@ NodeImage *bankList_detail::readBank(const char *path, bool wholeImages) {
     return first;
 }
 
+void bankList_detail::freeBank(NodeImage *head) {
+    while (head != nullptr) {
+        NodeImage *next = head->next;
+        std::free(head->path);
+        std::free(head->imageName);
+        std::free(head);
+        head = next;
+    }
+}
+
 NodeImage *readBankImage(const char *path) {
     return bankList_detail::readBank(path, false);
 }

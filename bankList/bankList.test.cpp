@@ -1,5 +1,6 @@
 // Tests of the image bank: list order and numbering, size figures, odd entries, failures.
 #include "bankList/bankList.h"
+#include "bankList/bankWalk.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -30,19 +31,7 @@ void writeTga(const fs::path &file, uint16_t width, uint16_t height, std::size_t
                                  std::string("\x18\0", 2) + std::string(pixelBytes, '\x55'));
 }
 
-// Owns a list and releases every node with its names.
-struct ListFree {
-    void operator()(NodeImage *head) const {
-        while (head != nullptr) {
-            NodeImage *next = head->next;
-            std::free(head->path);
-            std::free(head->imageName);
-            std::free(head);
-            head = next;
-        }
-    }
-};
-using List = std::unique_ptr<NodeImage, ListFree>;
+using List = bankList_detail::Bank;
 
 std::vector<const NodeImage *> nodes(const NodeImage *head) {
     std::vector<const NodeImage *> v;

@@ -13,19 +13,10 @@
 #include <string>
 
 #include "bankList/bankList.h"
+#include "bankList/bankWalk.h"
 #include "imgfile/imgfile.h"
 
 namespace {
-
-void freeList(NodeImage *head) {
-    while (head != nullptr) {
-        NodeImage *next = head->next;
-        std::free(head->path);
-        std::free(head->imageName);
-        std::free(head);
-        head = next;
-    }
-}
 
 void freadWhole(benchmark::State &state, const char *file) {
     for (auto _ : state) {
@@ -55,7 +46,7 @@ void scanBank(benchmark::State &state, const char *dir) {
     for (auto _ : state) {
         NodeImage *list = readBankImage(dir);
         benchmark::DoNotOptimize(list);
-        freeList(list);
+        bankList_detail::freeBank(list);
     }
 }
 

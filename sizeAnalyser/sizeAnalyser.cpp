@@ -21,20 +21,6 @@ using namespace sizeAnalyser_msg;
 constexpr std::size_t kTableSize = 1000;  // thresholds, then the greatest size
 constexpr int32_t kEndOfList = -1;
 
-// Owns the bank for the length of the analysis.
-struct ListFree {
-    void operator()(NodeImage *head) const {
-        while (head != nullptr) {
-            NodeImage *next = head->next;
-            std::free(head->path);
-            std::free(head->imageName);
-            std::free(head);
-            head = next;
-        }
-    }
-};
-using List = std::unique_ptr<NodeImage, ListFree>;
-
 // One decimal integer as "%d" reads it: leading white space, an optional sign, digits.
 // Nothing when the input ends or holds something else, or the value leaves the 32-bit range.
 std::optional<int32_t> readInteger() {
@@ -99,7 +85,7 @@ void swap(int32_t *a, int32_t *b) {
 
 void diviserRepertoire(const char *path) {
     // Every image is read in full, one at a time, as the bank is built.
-    const List bank{bankList_detail::readBank(path, true)};
+    const bankList_detail::Bank bank{bankList_detail::readBank(path, true)};
 
     int32_t maxSize = -1;
     int32_t minSize = 100000000;
