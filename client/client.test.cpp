@@ -22,19 +22,8 @@ const std::string kStart = "User: bob - " + std::to_string(::geteuid()) +
                            "; Machine: 127.0.0.1\nConnexion au talk etablie\n"
                            "Dites moi quelque chose\n";
 
-std::string pattern(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((i * 13 + i / 253) & 0xFF);
-    return s;
-}
-
 class ClientTest : public ChatTest {
   protected:
-    std::uint16_t port() const {
-        return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
-    }
-
     std::unique_ptr<Child> launch(const std::vector<std::string> &args) {
         std::vector<std::string> argv{tgatest::program("client").string()};
         argv.insert(argv.end(), args.begin(), args.end());

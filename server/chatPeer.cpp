@@ -272,4 +272,11 @@ std::string count32(std::int32_t value) {
     return bytes;
 }
 
+std::string pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
 }  // namespace chattest

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -27,6 +28,10 @@ bool enterPrivateNetwork();
 class ChatTest : public ::testing::Test {
   protected:
     void SetUp() override { isolated_ = enterPrivateNetwork(); }
+    // The service port: fixed in a private network, spread by process id on a shared one.
+    std::uint16_t port() const {
+        return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
+    }
     bool isolated_ = false;
 };
 
@@ -91,6 +96,9 @@ void sendBytes(const Sock &s, std::string_view bytes);
 std::string recvBytes(const Sock &s, std::size_t n, Ms limit = 5000ms);
 // True when the peer closes (end of stream) within the limit, with no further byte.
 bool closedByPeer(const Sock &s, Ms limit = 5000ms);
+
+// A pattern image: every byte differs from its neighbours, so slips and gaps show.
+std::string pattern(std::size_t n);
 
 // The 4 bytes of a count in host order, as the chat programs put it on the wire.
 std::string count32(std::int32_t value);

@@ -31,20 +31,8 @@ std::string hostName() {
     return host.data();
 }
 
-// A pattern image: every byte differs from its neighbours, so slips and gaps show.
-std::string pattern(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return s;
-}
-
 class ServerTest : public ChatTest {
   protected:
-    std::uint16_t port() const {
-        return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
-    }
-
     // Starts the server and connects both connections, then sends `header` on the talk one,
     // as the client's last bytes when `last` is set. The port argument may name the service
     // port in any way that has its low 16 bits.
