@@ -3,14 +3,12 @@
 #include <cstdlib>
 
 #include "matrixDemo/matrixDemo.h"
+#include "stdstreams/stdstreams.h"
 
 int main() {
+    stdstreams::openMissing();
     int matrix[3 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     func(matrix, 3, 3);
     // Output that could not be written is a failure, not a normal end.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::perror("matrixDemo");
-        return EXIT_FAILURE;
-    }
-    return EXIT_SUCCESS;
+    return stdstreams::finish("matrixDemo", EXIT_SUCCESS);
 }

@@ -1,0 +1,36 @@
+// The standard streams of the toolkit's programs: descriptors 0 to 2 made safe at start-up,
+// and output that could not be written reported at the end instead of a silent success.
+// Header only and internal: nothing here is installed.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace stdstreams {
+
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file or socket
+// the program creates later takes the place of a standard stream. Call first in main.
+inline void openMissing() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor is taken, which is fd since the lower ones are open.
+        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened != fd) std::_Exit(EXIT_FAILURE);
+    }
+}
+
+// The program's exit status once its standard output is flushed: `status` when everything
+// printed reached it; otherwise "<program>: <reason>" on the standard error and 1.
+inline int finish(const char *program, int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+    // A failure met by an earlier write leaves its reason in errno, as a failed flush does.
+    if (errno == 0) errno = EIO;
+    std::perror(program);
+    return EXIT_FAILURE;
+}
+
+}  // namespace stdstreams
