@@ -51,7 +51,10 @@ function(tgakit_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LINKS} tgakit_testsupport GTest::gtest_main)
     tgakit_warnings(${name})
+    # Tests are listed when CTest runs, not at build time: a build whose binaries cannot run
+    # here (a 32-bit build on a kernel without 32-bit support) still builds.
     gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT 60 ${ARG_PROPERTIES})
