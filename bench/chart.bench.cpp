@@ -11,12 +11,12 @@ namespace {
 
 constexpr std::size_t kChartBytes = 1080018;  // 18 header bytes + 600 * 600 pixels * 3
 
-// The floor: the chart's bytes in a single fwrite, with the same open and close.
+// The baseline: the chart's bytes in a single fwrite, with the same open and close.
 void OneFwrite(benchmark::State &state) {
     const std::vector<unsigned char> bytes(kChartBytes, 0xFF);
     for (auto _ : state) {
-        std::FILE *f = std::fopen("floor.tga", "wb");
-        if (f == nullptr) return state.SkipWithError("cannot create floor.tga");
+        std::FILE *f = std::fopen("baseline.tga", "wb");
+        if (f == nullptr) return state.SkipWithError("cannot create baseline.tga");
         benchmark::DoNotOptimize(std::fwrite(bytes.data(), 1, bytes.size(), f));
         std::fclose(f);
     }
