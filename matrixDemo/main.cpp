@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "matrixDemo/matrixDemo.h"
+#include "matrixDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
 int main() {
@@ -10,5 +11,5 @@ int main() {
     int matrix[3 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     func(matrix, 3, 3);
     // Output that could not be written is a failure, not a normal end.
-    return stdstreams::finish("matrixDemo", EXIT_SUCCESS);
+    return stdstreams::finish(matrixDemo_msg::kProgram, EXIT_SUCCESS);
 }
