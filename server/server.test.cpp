@@ -285,7 +285,7 @@ TEST(readChatLine, TakesNothingPastTheLineEnd) {
     EXPECT_STREQ(line.data(), "ab\n");
     EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
     EXPECT_EQ(line.data(), "cd" + kFF);
-    EXPECT_EQ(last, 0xFF);
+    EXPECT_EQ(last, netio::kEndOfTalk);
     EXPECT_EQ(recvBytes(a, 100), "rest");
 }
 
