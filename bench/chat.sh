@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Chat figures: a 256 MiB image from `server` to `client` over loopback, stored file included,
 # against socat moving the same file into a file (goal: at least 0.8x its throughput), and the
-# peak resident memory of each program during that transfer (goal: at most 32 MiB each).
+# peak resident memory of each program during that transfer (goal: at most 32 MiB each), and
+# the server's intake of one 100 MB chat line from a stand-in client, its console output
+# thrown away, timed from connect to the server's exit (goal: at least 100 MB/s).
 # Each conversation runs in a network namespace of its own where the machine allows it: the
 # server does not reuse addresses, so its ports stay taken for a while after a conversation.
 # Elsewhere a single conversation runs on loopback.
@@ -59,9 +61,29 @@ socat_once() {
     echo $(($(now) - t0))
 }
 
+# One conversation of a single 100 MB line; prints its nanoseconds. Its own service port, for
+# where it shares the loopback network with the transfer's conversation.
+intake_once() {
+    local iport=$((port + 1))
+    (cd srv && exec "$build/bin/server" "$iport" </dev/null >/dev/null 2>../intake.err) &
+    local spid=$!
+    listening "$iport"
+    local t0
+    t0=$(now)
+    "$build/bin/chat_line_sender" "$iport" "$line_bytes"
+    wait "$spid"
+    echo $(($(now) - t0))
+}
+line_bytes=100000000
+
 if [ "${1:-}" = one ]; then
     cd "$work"
     chat_once
+    exit 0
+fi
+if [ "${1:-}" = intake ]; then
+    cd "$work"
+    intake_once
     exit 0
 fi
 
@@ -91,6 +113,12 @@ for _ in $(seq "$runs"); do
     if ((best_socat == 0 || ns < best_socat)); then best_socat=$ns; fi
 done
 
+best_intake=0
+for _ in $(seq "$runs"); do
+    ns=$("${isolate[@]}" bash "$self" intake)
+    if ((best_intake == 0 || ns < best_intake)); then best_intake=$ns; fi
+done
+
 awk -v c="$best_chat" -v s="$best_socat" -v n="$size" 'BEGIN {
     chat = n / 1048576 / (c / 1e9); socat = n / 1048576 / (s / 1e9)
     printf "chat.transfer_256MiB: %.0f MiB/s (%.2fx socat -b 131072 at %.0f MiB/s; goal >= 0.8x)\n",
@@ -101,3 +129,7 @@ for side in server client; do
         printf "chat.%s_peak_rss: %.1f MiB (%.2fx the 32 MiB ceiling; goal <= 1.0x)\n",
                side, k / 1024, k / 32768 }'
 done
+awk -v t="$best_intake" -v n="$line_bytes" 'BEGIN {
+    mbs = n / 1e6 / (t / 1e9)
+    printf "chat.talk_intake_100MB_line: %.0f MB/s (%.2fx 100 MB/s; goal >= 100 MB/s)\n",
+           mbs, mbs / 100 }'

@@ -8,10 +8,13 @@ void write_header(int sock, const char *name);
 
 // Receives `size` image bytes from the service connection `sock` and stores them as
 // "output/testsortie.tga" under the working directory, creating "output/" when missing.
-// For a size of 0 or more the file holds exactly the bytes received; a size below 0 (the
-// server could not open its image) receives nothing, creates the file empty when missing and
-// leaves an existing one unchanged. Bytes move in bounded chunks straight to the file, so
-// memory does not depend on `size`. Prints "Copie terminee : lu N octets , " on the standard
-// output; a transfer cut short, or a file that cannot be written, is reported on the standard
-// error, and the bytes announced are still taken off the connection where they arrive.
+// The bytes go to a new file in "output/" that replaces "output/testsortie.tga" (whatever is
+// there, link or not, is replaced, never written through) once all `size` bytes have arrived.
+// A transfer cut short leaves "output/testsortie.tga" as it was and keeps the bytes that came
+// as "output/testsortie.tga.part". A size below 0 (the server could not open its image)
+// receives nothing, creates the file empty when missing and leaves anything there unchanged.
+// Bytes move in bounded chunks straight to the file, so memory does not depend on `size`.
+// Prints "Copie terminee : lu N octets , " on the standard output; a transfer cut short, or a
+// file that cannot be written, is reported on the standard error, and the bytes announced are
+// still taken off the connection where they arrive.
 void recv_img(int sock, int size);

@@ -1,6 +1,7 @@
 // The chat client, driven through its console and a server played byte by byte, and once
 // against the real server.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -16,25 +17,27 @@ using namespace chattest;
 
 namespace {
 
-constexpr std::uint16_t kTalk = 1111;
-const std::string kFF(1, '\xFF');
 const std::string kStart = "User: bob - " + std::to_string(::geteuid()) +
                            "; Machine: 127.0.0.1\nConnexion au talk etablie\n"
                            "Dites moi quelque chose\n";
 
 class ClientTest : public ChatTest {
   protected:
-    std::unique_ptr<Child> launch(const std::vector<std::string> &args) {
+    // Starts the client, its standard streams changed by the shell `redirect` when given.
+    std::unique_ptr<Child> launch(const std::vector<std::string> &args,
+                                  const std::string &redirect = "") {
         std::vector<std::string> argv{tgatest::program("client").string()};
+        if (!redirect.empty())
+            argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirect});
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<Child>(argv, dir_.path());
     }
 
     // Plays the server: takes both connections of a client started as bob.
-    void start() {
+    void start(const std::string &redirect = "") {
         Sock serviceListener = listenOn(port());
-        Sock talkListener = listenOn(kTalk);
-        client_ = launch({"127.0.0.1", std::to_string(port()), "bob"});
+        Sock talkListener = listenOn(kTalkPort);
+        client_ = launch({"127.0.0.1", std::to_string(port()), "bob"}, redirect);
         service_ = acceptFrom(serviceListener);
         ASSERT_GE(service_.get(), 0);
         talk_ = acceptFrom(talkListener, 5000ms);
@@ -43,6 +46,15 @@ class ClientTest : public ChatTest {
     }
 
     std::string output() const { return tgatest::readFile(dir_ / "output/testsortie.tga"); }
+
+    // One "envoie" line answered with `bytes` on the service connection.
+    void transfer(const std::string &bytes) {
+        const std::size_t from = client_->out().size();
+        client_->type("envoie\n");
+        EXPECT_EQ(recvBytes(talk_, 7), "envoie\n");
+        sendBytes(service_, bytes);
+        EXPECT_TRUE(client_->waitOut("Copie terminee", 5000ms, from));
+    }
 
     tgatest::TempDir dir_;
     std::unique_ptr<Child> client_;
@@ -120,13 +132,6 @@ TEST_F(ClientTest, ConversationWithPiecewiseImageAndInfoReplies) {
 
 TEST_F(ClientTest, StoredFileIsExactlyTheLastImage) {
     start();
-    auto transfer = [&](const std::string &bytes) {
-        const std::size_t from = client_->out().size();
-        client_->type("envoie\n");
-        EXPECT_EQ(recvBytes(talk_, 7), "envoie\n");
-        sendBytes(service_, bytes);
-        EXPECT_TRUE(client_->waitOut("Copie terminee", 5000ms, from));
-    };
     transfer("\xFF\xFF\xFF\xFF");  // no image: an empty file, output/ made for it
     EXPECT_EQ(output(), "");
     tgatest::writeFile(dir_ / "output/testsortie.tga", "an older, longer image");
@@ -142,17 +147,74 @@ TEST_F(ClientTest, StoredFileIsExactlyTheLastImage) {
 }
 
 TEST_F(ClientTest, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
+    std::filesystem::create_directory(dir_ / "output");
+    tgatest::writeFile(dir_ / "output/testsortie.tga", "old image");
+    tgatest::writeFile(dir_ / "output/testsortie.tga.part", "older part");
     start();
     client_->type("envoie\n");
     sendBytes(service_, count32(0x7FFFFFFF) + "0123456789");
     service_.close();
-    ASSERT_TRUE(client_->waitErr("Image incomplete : 10 octets recus sur 2147483647\n"));
-    EXPECT_EQ(output(), "0123456789");
+    ASSERT_TRUE(
+        client_->waitErr("Image incomplete : 10 octets recus sur 2147483647\n"
+                         "Octets recus gardes dans output/testsortie.tga.part\n"));
+    EXPECT_EQ(tgatest::readFile(dir_ / "output/testsortie.tga.part"), "0123456789");
+    EXPECT_EQ(output(), "old image");
     client_->type("envoie encore\n");
     EXPECT_EQ(client_->wait(), 0);
     EXPECT_EQ(client_->err(),
               "Image incomplete : 10 octets recus sur 2147483647\n"
+              "Octets recus gardes dans output/testsortie.tga.part\n"
               "Connexion service fermee par le serveur\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "output"), {}), 2);
+}
+
+TEST_F(ClientTest, NewImageReplacesALinkOrFifoWithoutWritingThrough) {
+    std::filesystem::create_directory(dir_ / "output");
+    tgatest::writeFile(dir_ / "precious", "precious");
+    std::filesystem::create_symlink("../precious", dir_ / "output/testsortie.tga");
+    start();
+    transfer(count32(3) + "new");
+    EXPECT_EQ(tgatest::readFile(dir_ / "precious"), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "output/testsortie.tga"));
+    EXPECT_EQ(output(), "new");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir_ / "output/testsortie.tga").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+    std::filesystem::remove(dir_ / "output/testsortie.tga");
+    ASSERT_EQ(::mkfifo((dir_ / "output/testsortie.tga").c_str(), 0666), 0);
+    transfer(count32(4) + "fifo");
+    EXPECT_EQ(output(), "fifo");
+    client_->endInput();
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(client_->err(), "");
+}
+
+TEST_F(ClientTest, ClosedOrFullStandardStreams) {
+    // A closed console is an ended one: the conversation ends as after Ctrl-D.
+    start("<&-");
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_TRUE(closedByPeer(service_));
+    EXPECT_EQ(client_->out(), kStart);
+
+    // Closed outputs send nothing to the server.
+    start(">&- 2>&-");
+    client_->type("transforme x\n");
+    EXPECT_EQ(recvBytes(talk_, 13), "transforme x\n");
+    client_->endInput();
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_TRUE(closedByPeer(service_));
+
+    // Lost output is a failure.
+    start(">/dev/full");
+    client_->endInput();
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 1);
+    EXPECT_EQ(client_->err(), "client: No space left on device\n");
 }
 
 TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
@@ -169,7 +231,7 @@ TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
 }
 
 TEST_F(ClientTest, ServerClosingTheTalkEndsTheClient) {
-    // Closing first leaves port 1111 in its closing state for a minute, which the tests that
+    // Closing first leaves the talk port in its closing state for a minute, which the tests that
     // follow would trip over where they share the loopback network.
     if (!isolated_) GTEST_SKIP() << "needs a network namespace of its own";
     start();
@@ -200,7 +262,8 @@ TEST_F(ClientTest, TalksToTheRealServer) {
     EXPECT_EQ(server.wait(), 0);
     EXPECT_EQ(output(), image);
     EXPECT_EQ(server.err() + client_->err(), "");
-    EXPECT_NE(server.out().find("J'attends \nchat is \xFF\nRien de special\n"), std::string::npos);
+    EXPECT_NE(server.out().find("J'attends \nchat is " + kFF + "\nRien de special\n"),
+              std::string::npos);
 }
 
 TEST(writeHeader, LengthInHostOrderThenTheBareName) {

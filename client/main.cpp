@@ -18,25 +18,23 @@
 
 #include "client/client.h"
 #include "client/messages.h"
+#include "netio/chatWire.h"
 #include "netio/netio.h"
+#include "stdstreams/stdstreams.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
 using netio::Fd;
 using netio::Io;
+using netio::kEndOfTalk;
 using netio::portFromText;
 using netio::readAll;
 
-constexpr std::uint16_t kTalkPort = 1111;
 constexpr std::size_t kLineKept = 1023;
-constexpr unsigned char kEnd = 0xFF;
 
 bool connectTo(int sock, in_addr host, std::uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr = host;
+    const sockaddr_in addr = netio::ipv4Address(host, port);
     return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
 }
 
@@ -53,9 +51,11 @@ class InfoReplies {
         do {
             got = ::recv(talk_, buf.data(), buf.size(), 0);
         } while (got < 0 && errno == EINTR);
-        if (got == 0) std::fputs(client_msg::kTalkClosed, stderr);
-        if (got < 0) std::perror(client_msg::kTalkRead);
-        if (got <= 0) return false;
+        if (got <= 0) {
+            netio::reportEnd(got == 0 ? Io::Closed : Io::Failed, client_msg::kTalkClosed,
+                             client_msg::kTalkRead);
+            return false;
+        }
         for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
             add(buf[i]);
         return true;
@@ -74,7 +74,7 @@ class InfoReplies {
   private:
     // A reply is a line; 0xFF alone says the operator's input has ended and shows nothing.
     void add(char c) {
-        if (static_cast<unsigned char>(c) == kEnd) {
+        if (static_cast<unsigned char>(c) == kEndOfTalk) {
             if (!reply_.empty()) show("\n");
             return;
         }
@@ -96,7 +96,7 @@ class Console {
     // The next typed byte, 0xFF at the end of input; -1 when the talk connection has ended.
     int next(InfoReplies &info) {
         while (pos_ == len_) {
-            if (ended_) return kEnd;
+            if (ended_) return kEndOfTalk;
             std::array<pollfd, 2> fds{{{STDIN_FILENO, POLLIN, 0}, {info.fd(), POLLIN, 0}}};
             if (::poll(fds.data(), fds.size(), -1) < 0) {
                 if (errno == EINTR) continue;
@@ -127,11 +127,7 @@ class Console {
 };
 
 bool sendByte(int talk, unsigned char byte) {
-    ssize_t put = -1;
-    do {
-        put = ::send(talk, &byte, 1, MSG_NOSIGNAL);
-    } while (put < 0 && errno == EINTR);
-    if (put == 1) return true;
+    if (netio::sendByte(talk, byte)) return true;
     std::perror(client_msg::kTalkWrite);
     return false;
 }
@@ -143,10 +139,7 @@ bool receiveImage(int service) {
     const Io r = readAll(service, &size, sizeof size);
     if (r != Io::Done) {
         std::fflush(stdout);
-        if (r == Io::Closed)
-            std::fputs(client_msg::kServiceClosed, stderr);
-        else
-            std::perror(client_msg::kServiceRead);
+        netio::reportEnd(r, client_msg::kServiceClosed, client_msg::kServiceRead);
         return false;
     }
     std::printf(client_msg::kImageSize, static_cast<long>(size));
@@ -159,7 +152,7 @@ void converse(int service, int talk) {
     Console console;
     std::array<char, kLineKept + 1> line{};
     unsigned char last = 'X';
-    while (last != kEnd) {
+    while (last != kEndOfTalk) {
         std::printf(client_msg::kPrompt);
         if (!info.poll()) return;
         std::size_t kept = 0;
@@ -169,7 +162,7 @@ void converse(int service, int talk) {
             last = static_cast<unsigned char>(c);
             if (kept < kLineKept) line[kept++] = static_cast<char>(last);
             if (!sendByte(talk, last)) return;
-        } while (last != '\n' && last != kEnd);
+        } while (last != '\n' && last != kEndOfTalk);
         line[kept] = '\0';
 
         if (startswith("envoie", line.data()) && !receiveImage(service)) return;
@@ -180,6 +173,7 @@ void converse(int service, int talk) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    stdstreams::openMissing();
     if (argc != 4) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
@@ -217,7 +211,7 @@ int main(int argc, char **argv) {
     }
     // Gives the server time to listen on the talk port.
     ::sleep(1);
-    if (!connectTo(talk.get(), address, kTalkPort)) {
+    if (!connectTo(talk.get(), address, netio::kTalkPort)) {
         std::perror(client_msg::kTalkConnect);
         return EXIT_FAILURE;
     }
@@ -225,8 +219,12 @@ int main(int argc, char **argv) {
     write_header(talk.get(), argv[3]);
 
     converse(service.get(), talk.get());
+    // Everything shown before the server sees the connections close. A lost output is still
+    // reported by finish, with the reason the last failed write left in errno.
     std::fflush(stdout);
+    const int outputErrno = errno;
     service.reset();
     talk.reset();
-    return EXIT_SUCCESS;
+    errno = outputErrno;
+    return stdstreams::finish("client", EXIT_SUCCESS);
 }

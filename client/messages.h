@@ -21,7 +21,9 @@ inline constexpr char kInfo[] = "Info du serveur : %s";
 
 // Notices on the standard error.
 inline constexpr char kShortImage[] = "Image incomplete : %d octets recus sur %d\n";
+inline constexpr char kPartKept[] = "Octets recus gardes dans output/testsortie.tga.part\n";
 inline constexpr char kOutputFile[] = "output/testsortie.tga";
+inline constexpr char kPartFile[] = "output/testsortie.tga.part";
 inline constexpr char kOutputWrite[] = "Ecriture de output/testsortie.tga";
 inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveur\n";
 inline constexpr char kServiceRead[] = "Lecture sur la connexion service";

@@ -1,7 +1,9 @@
 // Fuzzes the client's recv_img on an arbitrary service-connection stream. The input is a
-// flag byte, the announced size (4 bytes, host order) and the bytes the server sent. The
-// stored file must hold exactly the bytes that arrived, up to the size; a negative size must
-// leave an existing file alone; and the bytes after the image must stay on the connection.
+// flag byte, the announced size (4 bytes, host order) and the bytes the server sent. A whole
+// image must replace the stored file exactly; a cut one must leave it alone and be kept as the
+// .part file; a negative size must leave an existing file alone; no new file may be left
+// behind; and the bytes after the image must stay on the connection.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +19,24 @@
 namespace {
 
 constexpr const char *kOutput = "output/testsortie.tga";
+constexpr const char *kPart = "output/testsortie.tga.part";
 constexpr std::uint8_t kOld[] = {'o', 'l', 'd', ' ', 'i', 'm', 'a', 'g', 'e'};
+
+bool exists(const char *path) {
+    struct stat st {};
+    return ::lstat(path, &st) == 0;
+}
+
+// Entries of "output/" other than "." and "..".
+int outputEntries() {
+    DIR *dir = ::opendir("output");
+    if (dir == nullptr) return 0;
+    int n = 0;
+    while (const dirent *e = ::readdir(dir))
+        n += std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0;
+    ::closedir(dir);
+    return n;
+}
 
 }  // namespace
 
@@ -35,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const tgafuzz::InScratch here;
     ::unlink(kOutput);
+    ::unlink(kPart);
     if (oldFile) {
         ::mkdir("output", 0777);
         tgafuzz::writeFile(kOutput, kOld);
@@ -42,17 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     tgafuzz::Fd sock = tgafuzz::streamOf(stream);
     recv_img(sock.get(), announced);
 
-    struct stat st {};
-    FUZZ_CHECK(::stat(kOutput, &st) == 0);
-    const std::string stored = tgafuzz::readFile(kOutput);
+    const std::string old = oldFile ? std::string(std::begin(kOld), std::end(kOld)) : "";
     const std::string sent(stream.begin(), stream.end());
+    const bool whole = announced >= 0 && sent.size() >= static_cast<std::size_t>(announced);
     if (announced < 0) {
-        FUZZ_CHECK(stored == (oldFile ? std::string(std::begin(kOld), std::end(kOld)) : ""));
+        FUZZ_CHECK(exists(kOutput) && tgafuzz::readFile(kOutput) == old && !exists(kPart));
         FUZZ_CHECK(tgafuzz::drain(sock.get()) == sent);
-    } else {
-        const std::size_t image = std::min(sent.size(), static_cast<std::size_t>(announced));
-        FUZZ_CHECK(stored == sent.substr(0, image));
+    } else if (whole) {
+        const std::size_t image = static_cast<std::size_t>(announced);
+        FUZZ_CHECK(exists(kOutput) && tgafuzz::readFile(kOutput) == sent.substr(0, image));
+        FUZZ_CHECK(!exists(kPart));
         FUZZ_CHECK(tgafuzz::drain(sock.get()) == sent.substr(image));
+    } else {
+        FUZZ_CHECK(exists(kOutput) == oldFile && tgafuzz::readFile(kOutput) == old);
+        FUZZ_CHECK(exists(kPart) && tgafuzz::readFile(kPart) == sent);
+        FUZZ_CHECK(tgafuzz::drain(sock.get()).empty());
     }
+    FUZZ_CHECK(outputEntries() == int{exists(kOutput)} + int{exists(kPart)});
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "netio/chatWire.h"
 #include "server/server.h"
 
 namespace {
@@ -54,8 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::size_t at = 4 + nameLength;
     unsigned char last = 'X';
-    while (last != 0xFF) {
-        const std::size_t end = sent.find_first_of("\n\xff", at);
+    const char lineEnds[] = {'\n', static_cast<char>(netio::kEndOfTalk), '\0'};
+    while (last != netio::kEndOfTalk) {
+        const std::size_t end = sent.find_first_of(lineEnds, at);
         const int got = read_chat_line(sock.get(), line.get(), &last);
         if (end == std::string::npos) {
             FUZZ_CHECK(got == 0);

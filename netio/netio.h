@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 
 namespace netio {
 
@@ -61,27 +60,27 @@ inline Io readAll(int fd, void *data, std::size_t n) {
     return Io::Done;
 }
 
-// Attempts in a row that may move nothing before a write is given up.
-inline constexpr int kMaxIdleAttempts = 50;
+// Sends n bytes on a blocking socket, whatever the kernel takes per call; without SIGPIPE, so
+// a peer that has gone shows as a failed send.
+inline bool sendAll(int sock, const void *data, std::size_t n) {
+    const auto *p = static_cast<const unsigned char *>(data);
+    while (n > 0) {
+        const ssize_t put = ::send(sock, p, n, MSG_NOSIGNAL);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        p += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
 
-// Writes n bytes, whatever the kernel takes per call. Sockets are written without SIGPIPE, so a
-// peer that has gone shows as a failed write. A write that keeps moving nothing is retried a
-// bounded number of times.
+// Writes n bytes to a file, whatever the kernel takes per call.
 inline bool writeAll(int fd, const void *data, std::size_t n) {
     const auto *p = static_cast<const unsigned char *>(data);
-    int idle = 0;
     while (n > 0) {
-        ssize_t put = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (put < 0 && errno == ENOTSOCK) put = ::write(fd, p, n);
+        const ssize_t put = ::write(fd, p, n);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            if (put < 0 && errno != EAGAIN && errno != ENOBUFS) return false;
-            if (++idle > kMaxIdleAttempts) return false;
-            const timespec pause{0, 10'000'000};
-            ::nanosleep(&pause, nullptr);
-            continue;
-        }
-        idle = 0;
+        if (put <= 0) return false;
         p += put;
         n -= static_cast<std::size_t>(put);
     }

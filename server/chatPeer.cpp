@@ -1,6 +1,7 @@
 // Test support for the chat programs.
 #include "server/chatPeer.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -33,11 +34,7 @@ int msLeft(Clock::time_point deadline) {
 }
 
 sockaddr_in loopback(std::uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return addr;
+    return netio::ipv4Address(INADDR_LOOPBACK, port);
 }
 
 void closeFd(int &fd) {
@@ -196,6 +193,18 @@ Sock connectTo(std::uint16_t port, Ms limit) {
         if (Clock::now() >= deadline) return Sock{};
         std::this_thread::sleep_for(10ms);
     }
+}
+
+Sock connectFrom(const char *source, std::uint16_t port) {
+    Sock s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    in_addr from{};
+    ::inet_pton(AF_INET, source, &from);
+    const sockaddr_in local = netio::ipv4Address(from, 0);
+    const sockaddr_in addr = loopback(port);
+    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
+        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+        return Sock{};
+    return s;
 }
 
 bool waitListening(std::uint16_t port, Ms limit) {

@@ -14,7 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "netio/chatWire.h"
+
 namespace chattest {
+
+using netio::kTalkPort;
+
+// The end-of-talk byte as the tests send and expect it.
+inline const std::string kFF(1, static_cast<char>(netio::kEndOfTalk));
 
 using namespace std::chrono_literals;
 using Ms = std::chrono::milliseconds;
@@ -82,6 +89,8 @@ class Child {
 
 // Connects to 127.0.0.1:port, retrying while nobody listens yet.
 Sock connectTo(std::uint16_t port, Ms limit = 5000ms);
+// Connects to 127.0.0.1:port from the local address `source` (dotted text).
+Sock connectFrom(const char *source, std::uint16_t port);
 // One connection attempt; the errno of the failure, 0 when it connected.
 int tryConnect(std::uint16_t port);
 // Waits until a socket of this network listens on `port`; false when the time ran out.

@@ -1,4 +1,5 @@
 // The chat server: serves one client over a service connection and a talk connection.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -14,41 +15,49 @@
 #include <cstdlib>
 #include <optional>
 
+#include "netio/chatWire.h"
 #include "netio/netio.h"
 #include "server/messages.h"
 #include "server/server.h"
+#include "stdstreams/stdstreams.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
 using netio::Fd;
+using netio::kEndOfTalk;
 using netio::portFromText;
-
-constexpr std::uint16_t kTalkPort = 1111;
 
 [[noreturn]] void die(const char *what) {
     std::perror(what);
     std::exit(EXIT_FAILURE);
 }
 
-// Listens on `port` of every local address with a backlog of 1, accepts one connection and
-// closes the listening socket, so nobody else can connect there.
-Fd acceptOne(std::uint16_t port) {
+// Listens on `port` of every local address with a backlog of 1 and accepts one connection,
+// from `peer` only when that is given (others are closed with a notice), then closes the
+// listening socket, so nobody else can connect there. `*from` receives the peer's address.
+Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from) {
     Fd listener{::socket(AF_INET, SOCK_STREAM, 0)};
     if (listener.get() < 0) die(server_msg::kSocket);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    const sockaddr_in addr = netio::ipv4Address(INADDR_ANY, port);
     if (::bind(listener.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
         die(server_msg::kBind);
     if (::listen(listener.get(), 1) != 0) die(server_msg::kListen);
-    int conn = -1;
-    do {
-        conn = ::accept(listener.get(), nullptr, nullptr);
-    } while (conn < 0 && errno == EINTR);
-    if (conn < 0) die(server_msg::kAccept);
-    return Fd{conn};
+    for (;;) {
+        sockaddr_in other{};
+        socklen_t length = sizeof other;
+        Fd conn{::accept(listener.get(), reinterpret_cast<sockaddr *>(&other), &length)};
+        if (!conn && errno == EINTR) continue;
+        if (!conn) die(server_msg::kAccept);
+        if (peer == nullptr || other.sin_addr.s_addr == peer->s_addr) {
+            *from = other.sin_addr;
+            return conn;
+        }
+        std::array<char, INET_ADDRSTRLEN> text{};
+        ::inet_ntop(AF_INET, &other.sin_addr, text.data(), text.size());
+        std::fflush(stdout);
+        std::fprintf(stderr, server_msg::kTalkStranger, text.data());
+    }
 }
 
 // The login name, or the effective user's name when there is no controlling terminal.
@@ -64,16 +73,12 @@ bool sendInfoReply(int talk) {
     unsigned char byte = 0;
     do {
         const int c = std::getchar();
-        byte = c == EOF ? 0xFF : static_cast<unsigned char>(c);
-        ssize_t put = -1;
-        do {
-            put = ::send(talk, &byte, 1, MSG_NOSIGNAL);
-        } while (put < 0 && errno == EINTR);
-        if (put != 1) {
+        byte = c == EOF ? kEndOfTalk : static_cast<unsigned char>(c);
+        if (!netio::sendByte(talk, byte)) {
             std::perror(server_msg::kInfoSend);
             return false;
         }
-    } while (byte != '\n' && byte != 0xFF);
+    } while (byte != '\n' && byte != kEndOfTalk);
     return true;
 }
 
@@ -84,7 +89,7 @@ void converse(int service, int talk) {
 
     std::array<char, 100> line{};
     unsigned char last = 'X';
-    while (last != 0xFF) {
+    while (last != kEndOfTalk) {
         std::printf(server_msg::kWaiting);
         if (read_chat_line(talk, line.data(), &last) == 0) return;
         std::printf(server_msg::kChat, line.data());
@@ -103,6 +108,7 @@ void converse(int service, int talk) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    stdstreams::openMissing();
     if (argc != 2) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
@@ -117,14 +123,20 @@ int main(int argc, char **argv) {
     host.back() = '\0';
 
     const std::uint16_t port = portFromText(argv[1]);
-    Fd service = acceptOne(port);
+    in_addr client{};
+    Fd service = acceptOne(port, nullptr, &client);
     std::printf(server_msg::kServiceUp, userName(), static_cast<int>(::geteuid()), host.data());
-    Fd talk = acceptOne(kTalkPort);
+    // The talk connection belongs to whoever holds the service connection.
+    Fd talk = acceptOne(netio::kTalkPort, &client, &client);
     std::printf(server_msg::kTalkUp, host.data());
 
     converse(service.get(), talk.get());
+    // Everything shown before the client sees the connections close. A lost output is still
+    // reported by finish, with the reason the last failed write left in errno.
     std::fflush(stdout);
+    const int outputErrno = errno;
     service.reset();
     talk.reset();
-    return EXIT_SUCCESS;
+    errno = outputErrno;
+    return stdstreams::finish("server", EXIT_SUCCESS);
 }

@@ -29,5 +29,6 @@ inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
 inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
+inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
 
 }  // namespace server_msg

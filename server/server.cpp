@@ -16,6 +16,7 @@
 #include <ctime>
 #include <vector>
 
+#include "netio/chatWire.h"
 #include "netio/netio.h"
 #include "server/messages.h"
 
@@ -23,15 +24,19 @@ namespace {
 
 using netio::Fd;
 using netio::Io;
-using netio::kMaxIdleAttempts;
+using netio::kEndOfTalk;
 using netio::readAll;
-using netio::writeAll;
+using netio::sendAll;
 
 constexpr char kImagePath[] = "input/vorla.tga";
 constexpr std::size_t kNameKept = 9;
 constexpr std::size_t kLineKept = 99;
 constexpr std::int32_t kMaxNameLength = 1 << 20;
 constexpr std::size_t kChunk = std::size_t{128} * 1024;
+constexpr std::size_t kTalkBlock = std::size_t{64} * 1024;
+// Attempts in a row that may move no image byte before the transfer is given up.
+constexpr int kMaxIdleAttempts = 50;
+
 // Reads and drops n bytes.
 Io skip(int fd, std::size_t n) {
     std::array<char, 512> sink{};
@@ -45,10 +50,34 @@ Io skip(int fd, std::size_t n) {
 }
 
 void reportTalkLoss(Io how) {
-    if (how == Io::Closed)
-        std::fputs(server_msg::kTalkClosed, stderr);
-    else
-        std::perror(server_msg::kTalkRead);
+    netio::reportEnd(how, server_msg::kTalkClosed, server_msg::kTalkRead);
+}
+
+// After an image write that moved nothing: true when it is worth another attempt (a
+// transient shortage, within the bound), after a short pause; false to give up.
+bool retryIdleWrite(int &idle) {
+    if ((errno != EAGAIN && errno != ENOBUFS) || ++idle > kMaxIdleAttempts) return false;
+    const timespec pause{0, 10'000'000};
+    ::nanosleep(&pause, nullptr);
+    return true;
+}
+
+// Sends n image bytes, retrying interrupted calls and, within the bound, idle ones.
+bool sendImageChunk(int sock, const char *p, std::size_t n) {
+    int idle = 0;
+    while (n > 0) {
+        const ssize_t put = ::send(sock, p, n, MSG_NOSIGNAL);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = EAGAIN;
+            if (!retryIdleWrite(idle)) return false;
+            continue;
+        }
+        idle = 0;
+        p += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
 }
 
 // Size of the image to announce, or -1 when it cannot be sent.
@@ -85,7 +114,7 @@ void copyThroughBuffer(int file, int sock, std::int32_t size, Sent &s) {
         std::fill(buf.begin() + static_cast<std::ptrdiff_t>(have),
                   buf.begin() + static_cast<std::ptrdiff_t>(want), '\0');
         s.read += static_cast<std::int32_t>(have);
-        if (!writeAll(sock, buf.data(), want)) {
+        if (!sendImageChunk(sock, buf.data(), want)) {
             s.ok = false;
             return;
         }
@@ -112,22 +141,39 @@ Sent sendImageBytes(int file, int sock, std::int32_t size) {
             copyThroughBuffer(file, sock, size, s);
             return s;
         }
-        if ((errno != EAGAIN && errno != ENOBUFS) || ++idle > kMaxIdleAttempts) {
+        if (!retryIdleWrite(idle)) {
             s.ok = false;
             return s;
         }
-        const timespec pause{0, 10'000'000};
-        ::nanosleep(&pause, nullptr);
     }
     return s;
+}
+
+// How many bytes to take off the talk connection next: the line up to and including its end
+// byte when that has arrived, else all that has arrived. Looking before taking leaves what
+// follows the line on the connection (for the next line, or for nobody after the last).
+// 1 when nothing can be seen: the read then waits, or meets the end or the failure itself.
+std::size_t nextLinePart(int sock, std::vector<char> &block) {
+    ssize_t seen = -1;
+    do {
+        seen = ::recv(sock, block.data(), block.size(), MSG_PEEK);
+    } while (seen < 0 && errno == EINTR);
+    if (seen <= 0) return 1;
+    const auto begin = block.begin();
+    const auto stop = begin + seen;
+    const auto end = std::find_if(begin, stop, [](char c) {
+        return c == '\n' || static_cast<unsigned char>(c) == kEndOfTalk;
+    });
+    return static_cast<std::size_t>(end - begin) + (end == stop ? 0 : 1);
 }
 
 }  // namespace
 
 int send_img_checked(int sock) {
-    Fd file{::open(kImagePath, O_RDONLY | O_CLOEXEC)};
+    // Without O_NONBLOCK a FIFO would hold the open until a writer came; it is refused below.
+    Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
-    if (!writeAll(sock, &size, sizeof size)) {
+    if (!sendAll(sock, &size, sizeof size)) {
         std::perror(server_msg::kImageSend);
         return 0;
     }
@@ -185,17 +231,22 @@ void read_header(int sock, char *name) {
 }
 
 int read_chat_line(int sock, char *line, unsigned char *last) {
+    std::vector<char> block(kTalkBlock);
     std::size_t kept = 0;
     unsigned char byte = 0;
     do {
-        const Io r = readAll(sock, &byte, 1);
+        const std::size_t n = nextLinePart(sock, block);
+        const Io r = readAll(sock, block.data(), n);
         if (r != Io::Done) {
             line[kept] = '\0';
             reportTalkLoss(r);
             return 0;
         }
-        if (kept < kLineKept) line[kept++] = static_cast<char>(byte);
-    } while (byte != '\n' && byte != 0xFF);
+        const std::size_t take = std::min(n, kLineKept - kept);
+        std::memcpy(line + kept, block.data(), take);
+        kept += take;
+        byte = static_cast<unsigned char>(block[n - 1]);
+    } while (byte != '\n' && byte != kEndOfTalk);
     line[kept] = '\0';
     *last = byte;
     return 1;

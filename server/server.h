@@ -21,9 +21,9 @@ int send_img_checked(int sock);
 // ended or failed, or announced a length below 0 or over 1 MiB (said on the standard error).
 int read_header_checked(int sock, char *name);
 
-// Reads one chat line from `sock`, one byte per read, up to and including '\n' or 0xFF.
-// `line` holds 100 bytes: the first 99 bytes of the line are kept and terminated; the rest is
-// read and dropped. `*last` receives the line's real last byte.
+// Reads one chat line from `sock`, in blocks, up to and including '\n' or 0xFF; no byte after
+// the line is taken off a socket. `line` holds 100 bytes: the first 99 bytes of the line are
+// kept and terminated; the rest is read and dropped. `*last` receives the line's real last byte.
 // Returns 1 for a whole line, 0 when the connection ended or failed first (said on the
 // standard error).
 int read_chat_line(int sock, char *line, unsigned char *last);

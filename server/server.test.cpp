@@ -2,6 +2,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -17,8 +18,6 @@ using namespace chattest;
 
 namespace {
 
-constexpr std::uint16_t kTalk = 1111;
-const std::string kFF(1, '\xFF');
 // What the server says when it has no image to send.
 const std::string kNoImage =
     "Je vais t'envoyer une image\nTaille de l'image : -1\n"
@@ -43,14 +42,14 @@ class ServerTest : public ChatTest {
         service_ = connectTo(static_cast<std::uint16_t>(std::stoul(arg) & 0xFFFF));
         ASSERT_GE(service_.get(), 0);
         ASSERT_TRUE(server_->waitOut("Connexion service etablie. User: "));
-        talk_ = connectTo(kTalk);
+        talk_ = connectTo(kTalkPort);
         ASSERT_GE(talk_.get(), 0);
         ASSERT_TRUE(server_->waitOut("Connexion talk etablie sur machine: " + hostName() + "\n"));
         last ? sayLast(header) : sendBytes(talk_, header);
     }
 
     // Sends the client's last bytes with the end of stream in the same segment (corked), so
-    // the server closes second, the closing state stays on this side and port 1111 is free
+    // the server closes second, the closing state stays on this side and the talk port is free
     // again at once for the next test where tests share the loopback network.
     void sayLast(const std::string &bytes) {
         const int on = 1;
@@ -113,7 +112,8 @@ TEST_F(ServerTest, WholeConversationWithImageInfoAndEnd) {
               "Envoi termine. Taille (octets): 786450. Lu = 786450, Envoye = 786450\n"
               "Envoi termine : 786450.\n"
               "J'attends \nchat is info\n\n"
-              "J'attends \nchat is \xFF\nRien de special\n");
+              "J'attends \nchat is " +
+                  kFF + "\nRien de special\n");
     const std::string first = server_->out().substr(0, server_->out().find('\n') + 1);
     EXPECT_NE(first.find(" - " + std::to_string(::geteuid()) + "; Machine: " + hostName()),
               std::string::npos);
@@ -127,8 +127,19 @@ TEST_F(ServerTest, MissingImageIsAnnouncedAsMinusOne) {
     EXPECT_EQ(server_->wait(), 0);
     EXPECT_EQ(conversation(),
               " is connected\n"
-              "J'attends \nchat is envoiexyz\xFF\n" +
-                  kNoImage);
+              "J'attends \nchat is envoiexyz" +
+                  kFF + "\n" + kNoImage);
+}
+
+TEST_F(ServerTest, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
+    std::filesystem::create_directory(dir_ / "input");
+    ASSERT_EQ(::mkfifo((dir_ / "input/vorla.tga").c_str(), 0666), 0);
+    start(count32(3) + "bob");
+    sayLast("envoie\n" + kFF);
+    EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(conversation(), "bob is connected\nJ'attends \nchat is envoie\n\n" + kNoImage +
+                                  "J'attends \nchat is " + kFF + "\nRien de special\n");
 }
 
 TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
@@ -187,6 +198,50 @@ TEST_F(ServerTest, EndedOperatorInputAnswersEveryInfoWithFF) {
     EXPECT_EQ(server_->wait(), 0);
 }
 
+TEST_F(ServerTest, TalkConnectionOnlyFromTheServicePeer) {
+    if (!isolated_) GTEST_SKIP() << "needs a network of its own for a second local address";
+    server_ = std::make_unique<Child>(
+        std::vector<std::string>{tgatest::program("server").string(), std::to_string(port())},
+        dir_.path());
+    service_ = connectTo(port());
+    ASSERT_TRUE(waitListening(kTalkPort));
+    const std::string refused = "Connexion talk refusee depuis 127.0.0.2 : pas le client\n";
+    Sock stranger = connectFrom("127.0.0.2", kTalkPort);
+    ASSERT_GE(stranger.get(), 0);
+    ASSERT_TRUE(server_->waitErr(refused));
+    EXPECT_TRUE(closedByPeer(stranger));
+    EXPECT_EQ(server_->out().find("Connexion talk etablie"), std::string::npos);
+    talk_ = connectTo(kTalkPort);
+    sayLast(count32(3) + "bob" + kFF);
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), refused);
+    EXPECT_EQ(conversation(),
+              "bob is connected\nJ'attends \nchat is " + kFF + "\nRien de special\n");
+}
+
+TEST_F(ServerTest, ClosedOrFullStandardStreams) {
+    const std::string server = tgatest::program("server").string();
+    auto converse = [&](const std::string &redirect, std::uint16_t servicePort) {
+        server_ = std::make_unique<Child>(
+            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" " + redirect, server,
+                                     std::to_string(servicePort)},
+            dir_.path());
+        service_ = connectTo(servicePort);
+        talk_ = connectTo(kTalkPort);
+        sendBytes(talk_, count32(3) + "bob" + "info\n");
+        EXPECT_EQ(recvBytes(talk_, 1), kFF);  // the operator's console has ended
+        sayLast(kFF);
+        return server_->wait();
+    };
+    // A closed console reads as ended; a closed output takes no connection's place.
+    EXPECT_EQ(converse("<&- >&-", port()), 0);
+    EXPECT_TRUE(closedByPeer(service_));
+    EXPECT_EQ(server_->err(), "");
+
+    EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
+    EXPECT_EQ(server_->err(), "server: No space left on device\n");
+}
+
 TEST_F(ServerTest, StartsOnAMachineWithALongName) {
     if (!isolated_ || ::unshare(CLONE_NEWUTS) != 0) GTEST_SKIP() << "no private host name";
     const std::string name(64, 'h');
@@ -216,6 +271,22 @@ TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
     EXPECT_EQ(read_header_checked(a.get(), name.data()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connexion talk fermee par le client\n");
     EXPECT_STREQ(name.data(), "");
+}
+
+TEST(readChatLine, TakesNothingPastTheLineEnd) {
+    std::array<int, 2> fds{};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
+    Sock a{fds[0]}, b{fds[1]};
+    sendBytes(b, "ab\ncd" + kFF + "rest");
+    b.close();
+    std::array<char, 100> line{};
+    unsigned char last = 0;
+    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_STREQ(line.data(), "ab\n");
+    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_EQ(line.data(), "cd" + kFF);
+    EXPECT_EQ(last, netio::kEndOfTalk);
+    EXPECT_EQ(recvBytes(a, 100), "rest");
 }
 
 }  // namespace
