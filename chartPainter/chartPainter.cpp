@@ -1,34 +1,32 @@
 // The chart canvas, its two frames and its TGA writer, and the three charts drawn on them.
 #include "chartPainter/chartPainter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "chartPainter/chartFile.h"
+#include "chartPainter/messages.h"
+#include "imgfile/closeWritten.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// Messages and fixed values
+// Fixed values
 // ---------------------------------------------------------------------------------------------
 
-constexpr char kHistoTitle[] = "--------------histo info";
-constexpr char kHistoEntry[] = "%d ";
-constexpr char kHistoSum[] = "sum is %" PRId64 " \n";
-constexpr char kBarHeight[] = "yy is %" PRId64 "\n";
-constexpr char kFileFailure[] = "%s: %s\n";  // file name, then the system's reason
-
-constexpr char kHistogramFile[] = "test.tga";
-constexpr char kSizeFile[] = "test_size.tga";
-constexpr char kThreeBarFile[] = "test.tga";
+using namespace chart_msg;
 
 constexpr int kLargeSide = 600;
 constexpr int kSmallSide = 260;
@@ -134,14 +132,55 @@ void drawBar(Canvas &canvas, int left, int right, int baseRow, std::int64_t heig
 // Files
 // ---------------------------------------------------------------------------------------------
 
-struct FileClose {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileClose>;
-
 void reportFailure(const char *name, int err) {
     std::fprintf(stderr, kFileFailure, name, std::strerror(err != 0 ? err : EIO));
 }
+
+// A chart file written under a temporary name beside its own, then renamed over it once
+// complete: whatever held the name before (a file, a link, a FIFO) is replaced, never
+// written through, and a chart that cannot be written whole leaves it as it was.
+class NewFile {
+  public:
+    // Creates the temporary file; on failure stream() is null and errno says why.
+    explicit NewFile(const char *name) : name_(name), temp_(std::string(name) + ".XXXXXX") {
+        const int fd = mkostemp(temp_.data(), O_CLOEXEC);
+        if (fd < 0) {
+            temp_.clear();
+            return;
+        }
+        // The mode a plain create would give, not mkostemp's owner-only one.
+        const mode_t mask = umask(0);
+        umask(mask);
+        if (fchmod(fd, 0666 & ~mask) == 0) stream_ = fdopen(fd, "wb");
+        if (stream_ == nullptr) {
+            const int err = errno;
+            close(fd);
+            errno = err;
+        }
+    }
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+    ~NewFile() {
+        if (stream_ != nullptr) std::fclose(stream_);
+        if (!temp_.empty()) unlink(temp_.c_str());
+    }
+
+    std::FILE *stream() const { return stream_; }
+
+    // Closes the file and puts it in place. `err` is a failure already met while writing.
+    // Returns 0, or the reason it could not be completed (the temporary file is then gone).
+    int commit(int err) {
+        err = tgakit_io::closeWritten(std::exchange(stream_, nullptr), err);
+        if (err == 0 && std::rename(temp_.c_str(), name_) != 0) err = errno;
+        if (err == 0) temp_.clear();
+        return err;
+    }
+
+  private:
+    const char *name_;
+    std::string temp_;
+    std::FILE *stream_ = nullptr;
+};
 
 targa_header_his chartHeader(int side) {
     targa_header_his h{};
@@ -153,38 +192,29 @@ targa_header_his chartHeader(int side) {
     return h;
 }
 
-// Writes the canvas after the header already in `file`, then closes it. A full disk shows up
-// in the write, the flush or the close; each is checked.
-bool writePixels(const char *name, const Canvas &canvas, File file) {
-    const auto bytes = canvas.bytes();
-    errno = 0;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-              std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
-    int err = errno;
-    if (std::fclose(file.release()) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) reportFailure(name, err);
-    return ok;
-}
-
-// The steps every chart shares: open, header, white canvas, frame, the chart's own drawing,
-// pixels, close. Nothing is written when the file cannot be opened.
+// The steps every chart shares: header, white canvas, frame, the chart's own drawing, pixels,
+// all into a new file that then takes the chart's name. Reports and returns false when the
+// file cannot be made complete.
 template <class Draw>
 bool writeChart(const char *name, int side, const Frame &frame, Draw draw) {
     try {
         const targa_header_his header = chartHeader(side);
-        File file{std::fopen(name, "wb")};
-        if (!file) {
+        NewFile file(name);
+        if (file.stream() == nullptr) {
             reportFailure(name, errno);
             return false;
         }
-        writeheader(header, file.get());
+        writeheader(header, file.stream());
         Canvas canvas(header.width, header.height);
         drawFrame(canvas, frame);
         draw(canvas);
-        return writePixels(name, canvas, std::move(file));
+        const auto bytes = canvas.bytes();
+        errno = 0;
+        const bool written =
+            std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) == bytes.size();
+        const int err = file.commit(written ? 0 : (errno != 0 ? errno : EIO));
+        if (err != 0) reportFailure(name, err);
+        return err == 0;
     } catch (const std::bad_alloc &) {
         reportFailure(name, ENOMEM);
         return false;

@@ -2,9 +2,12 @@
 //
 // Every chart is a square canvas painted white, a black frame (two axes with arrowheads),
 // then the chart's bars, written as an 18-byte header followed by the pixels, top row first
-// (descriptor 0x20). Files are created in the working directory and replace any file of the
-// same name. When the file cannot be created or written, the chart prints the file name and
-// the system's reason on the standard error and returns; no chart reports to its caller.
+// (descriptor 0x20). Files are created in the working directory: each chart is written under a
+// temporary name beside its file, then renamed over the file's name, so whatever held the name
+// before (a file, a link, a FIFO) is replaced and never written through. When the chart cannot
+// be written completely, the previous file stays as it was, no temporary file is left, and the
+// chart prints the file name and the system's reason on the standard error and returns; no
+// chart reports to its caller.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Fuzzes readImageHead and readImage on arbitrary file bytes: the header is the first 18 bytes
 // (zero where the file is shorter), pixel k is bytes 18 + 3k.. as blue, green, red (zero where
-// missing), and nothing leaks on any path.
+// missing), and nothing leaks on any path. The pixels go through the same shuffling loop that
+// the store ships (pixelKernels: clang builds get the SSSE3/AVX2 variants too).
 #include <cerrno>
 #include <cstdint>
 #include <cstring>

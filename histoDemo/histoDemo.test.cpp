@@ -1,5 +1,6 @@
 // histoDemo run as a process in a scratch directory.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,8 +19,30 @@ tgatest::RunResult runIn(const tgatest::TempDir &dir, const std::vector<std::str
     return tgatest::run(argv, options);
 }
 
-tgatest::RunResult runDemo(const tgatest::TempDir &dir) {
-    return runIn(dir, {tgatest::program("histoDemo")});
+// histoDemo itself, or run by `/bin/sh -c script` with the program as $0 and the directory as $1.
+tgatest::RunResult runDemo(const tgatest::TempDir &dir, const std::string &script = "") {
+    const std::string demo = tgatest::program("histoDemo").string();
+    return script.empty() ? runIn(dir, {demo})
+                          : runIn(dir, {"/bin/sh", "-c", script, demo, dir.path().string()});
+}
+
+// Whether a child can mount a file system of its own (root, unshare available).
+bool canMount() {
+    tgatest::TempDir dir;
+    return runIn(dir, {"/bin/sh", "-c", "unshare --mount mount -t tmpfs tgakit . 2>/dev/null"})
+               .exitCode == 0;
+}
+
+// The names in a directory, sorted, each followed by a space.
+std::string names(const tgatest::TempDir &dir) {
+    std::vector<std::string> all;
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        all.push_back(entry.path().filename().string());
+    std::sort(all.begin(), all.end());
+    std::string joined;
+    for (const auto &name : all)
+        joined += name + " ";
+    return joined;
 }
 
 // The b, g, r bytes of a pixel of the 600 by 600 chart, as "b,g,r".
@@ -63,11 +86,65 @@ TEST(histoDemo, FailsWhenTheChartCannotBeWritten) {
     EXPECT_EQ(result.out, "count_bgr is 111\nnbofpix is 1000\n");
     EXPECT_EQ(result.err, "test.tga: Is a directory\n");
 
+    // A full disk: a 64 KiB file system of its own, in a mount namespace of the child's.
     std::filesystem::remove(dir / "test.tga");
-    std::filesystem::create_symlink("/dev/full", dir / "test.tga");
-    result = runDemo(dir);
+    if (!canMount()) GTEST_SKIP() << "no mount namespace here for the full-disk case";
+    result = runDemo(dir,
+                     "unshare --mount sh -c 'mount -t tmpfs -o size=64k tgakit \"$1\" && "
+                     "cd \"$1\" && exec \"$0\"' \"$0\" \"$1\"");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "test.tga: No space left on device\n");
+}
+
+// The chart is written beside its file and renamed over it once complete: a link is replaced,
+// not written through, a FIFO does not block, and a chart cut short (here by a file-size
+// limit) leaves the previous file as it was. No temporary file remains in any case.
+TEST(histoDemo, ReplacesTheChartFileOnlyWithACompleteChart) {
+    tgatest::TempDir dir;
+    tgatest::writeFile(dir / "victim", "keep");
+    std::filesystem::create_symlink("victim", dir / "test.tga");
+    auto result = runDemo(dir);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(tgatest::readFile(dir / "victim"), "keep");
+    EXPECT_EQ(std::filesystem::file_size(dir / "test.tga"), 1080018u);  // no longer a link
+    EXPECT_EQ(names(dir), "test.tga victim ");
+    // The mode a plain create gives: 0666 less the umask.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(lstat((dir / "test.tga").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask);
+
+    std::filesystem::remove(dir / "test.tga");
+    ASSERT_EQ(mkfifo((dir / "test.tga").c_str(), 0600), 0);
+    EXPECT_EQ(runDemo(dir).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "test.tga"));
+
+    tgatest::writeFile(dir / "test.tga", "the previous chart");
+    result = runDemo(dir, "ulimit -f 100; trap '' XFSZ; exec \"$0\"");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "test.tga: File too large\n");
+    EXPECT_EQ(tgatest::readFile(dir / "test.tga"), "the previous chart");
+    EXPECT_EQ(names(dir), "test.tga victim ");
+}
+
+// Output that cannot be written is a failure; closed standard streams are not taken by the
+// chart file.
+TEST(histoDemo, StandardStreams) {
+    tgatest::TempDir dir;
+    auto result = runDemo(dir, "exec \"$0\" >/dev/full");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "histoDemo: No space left on device\n");
+    for (const char *closed : {"exec \"$0\" >&-", "exec \"$0\" <&- >&- 2>&-"}) {
+        std::filesystem::remove(dir / "test.tga");
+        result = runDemo(dir, closed);
+        EXPECT_EQ(result.exitCode, 0) << closed;
+        EXPECT_EQ(result.out + result.err, "") << closed;
+        const std::string tga = tgatest::readFile(dir / "test.tga");
+        ASSERT_EQ(tga.size(), 1080018u) << closed;
+        EXPECT_EQ(tga.substr(0, 18),
+                  std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18));
+    }
 }
 
 // ImageMagick, a reader written elsewhere, must see a 600 by 600 image with its origin at

@@ -1,13 +1,13 @@
 // histoDemo: draws the colour histogram of a synthetic staircase into "test.tga".
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "chartPainter/chartFile.h"
+#include "histoDemo/messages.h"
+#include "stdstreams/stdstreams.h"
 
 namespace {
-
-constexpr char kSelectorLine[] = "count_bgr is %d\n";
-constexpr char kPixelsLine[] = "nbofpix is %d\n";
 
 constexpr int kAllChannels = 111;
 constexpr int kPixelCount = 1000;
@@ -15,6 +15,9 @@ constexpr int kPixelCount = 1000;
 }  // namespace
 
 int main() {
+    // Before anything is opened, so that the chart file never lands on a standard stream.
+    stdstreams::openMissing();
+    using namespace histoDemo_msg;
     // Three rows of 256 entries, entry [i][j] = i + j. The chart reads the first 96 ints,
     // row 0's entries 0 to 95: a staircase in each channel.
     static int histogram[3][256];
@@ -24,8 +27,13 @@ int main() {
     }
     std::printf(kSelectorLine, kAllChannels);
     std::printf(kPixelsLine, kPixelCount);
-    std::fflush(stdout);
+    // The lines go out before any report of the chart. A failure here is reported at the end
+    // with its own reason, which the chart's work must not overwrite.
+    const bool printed = std::fflush(stdout) == 0;
+    const int printError = errno;
     // Same chart as drawHisImage_main, which ignores the pixel count; this form also says
     // whether test.tga was written.
-    return chart::drawHistogram(&histogram[0][0], kAllChannels) ? EXIT_SUCCESS : EXIT_FAILURE;
+    const bool drawn = chart::drawHistogram(&histogram[0][0], kAllChannels);
+    if (!printed) errno = printError;
+    return stdstreams::finish(kProgram, drawn ? EXIT_SUCCESS : EXIT_FAILURE);
 }

@@ -15,11 +15,9 @@
 #include <optional>
 #include <vector>
 
+#include "imgfile/closeWritten.h"
 #include "imgfile/messages.h"
-
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__clang__)
-#include <immintrin.h>
-#endif
+#include "imgfile/pixelKernels.h"
 
 namespace {
 
@@ -70,117 +68,10 @@ bool holdsAtLeast(std::FILE *f, uint64_t from, uint64_t need) {
     return static_cast<uint64_t>(st.st_size) >= from + need;
 }
 
-void splitScalar(const uint8_t *__restrict src, std::size_t n, uint8_t *__restrict b,
-                 uint8_t *__restrict g, uint8_t *__restrict r) {
-    for (std::size_t i = 0; i < n; ++i) {
-        b[i] = src[3 * i];
-        g[i] = src[3 * i + 1];
-        r[i] = src[3 * i + 2];
-    }
-}
-
-// The baseline x86 target has no byte shuffle, and without one splitting pixels runs at a
-// quarter of memory speed: the shuffling variants are built too and chosen on the machine.
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__clang__)
-#define TGAKIT_PIXEL_LOOP __attribute__((target_clones("avx2", "ssse3", "default")))
-
-// kShuffle[c][p] gathers the bytes of channel c that lie in 16-byte part p of 16 pixels
-// (48 bytes) into their places among the 16 outputs; -128 leaves a place zero.
-struct ShuffleMasks {
-    alignas(16) int8_t m[3][3][16];
-};
-constexpr ShuffleMasks makeShuffleMasks() {
-    ShuffleMasks masks{};
-    for (int c = 0; c < 3; ++c)
-        for (int p = 0; p < 3; ++p)
-            for (int j = 0; j < 16; ++j) {
-                const int at = 3 * j + c;
-                masks.m[c][p][j] = static_cast<int8_t>(at / 16 == p ? at % 16 : -128);
-            }
-    return masks;
-}
-constexpr ShuffleMasks kShuffle = makeShuffleMasks();
-
-// 32 pixels a step: each 128-bit lane splits its own 16 pixels.
-__attribute__((target("avx2"))) void splitAvx2(const uint8_t *__restrict src, std::size_t n,
-                                               uint8_t *__restrict b, uint8_t *__restrict g,
-                                               uint8_t *__restrict r) {
-    __m256i mask[3][3];
-    for (int c = 0; c < 3; ++c)
-        for (int p = 0; p < 3; ++p)
-            mask[c][p] = _mm256_broadcastsi128_si256(
-                _mm_load_si128(reinterpret_cast<const __m128i *>(kShuffle.m[c][p])));
-    std::size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const uint8_t *s = src + 3 * i;
-        __m256i v[3];
-        for (int p = 0; p < 3; ++p)
-            v[p] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i *>(s + 48 + 16 * p),
-                                       reinterpret_cast<const __m128i *>(s + 16 * p));
-        uint8_t *out[3] = {b + i, g + i, r + i};
-        for (int c = 0; c < 3; ++c) {
-            const __m256i x =
-                _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(v[0], mask[c][0]),
-                                                _mm256_shuffle_epi8(v[1], mask[c][1])),
-                                _mm256_shuffle_epi8(v[2], mask[c][2]));
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out[c]), x);
-        }
-    }
-    splitScalar(src + 3 * i, n - i, b + i, g + i, r + i);
-}
-
-__attribute__((target("ssse3"))) void splitSsse3(const uint8_t *__restrict src, std::size_t n,
-                                                 uint8_t *__restrict b, uint8_t *__restrict g,
-                                                 uint8_t *__restrict r) {
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const uint8_t *s = src + 3 * i;
-        __m128i v[3];
-        for (int p = 0; p < 3; ++p)
-            v[p] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 16 * p));
-        uint8_t *out[3] = {b + i, g + i, r + i};
-        for (int c = 0; c < 3; ++c) {
-            const auto *mask = reinterpret_cast<const __m128i *>(kShuffle.m[c]);
-            const __m128i x = _mm_or_si128(
-                _mm_or_si128(_mm_shuffle_epi8(v[0], mask[0]), _mm_shuffle_epi8(v[1], mask[1])),
-                _mm_shuffle_epi8(v[2], mask[2]));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out[c]), x);
-        }
-    }
-    splitScalar(src + 3 * i, n - i, b + i, g + i, r + i);
-}
-
-using SplitFn = void (*)(const uint8_t *, std::size_t, uint8_t *, uint8_t *, uint8_t *);
-SplitFn chooseSplit() {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return splitAvx2;
-    if (__builtin_cpu_supports("ssse3")) return splitSsse3;
-    return splitScalar;
-}
-
-void split(const uint8_t *src, std::size_t n, uint8_t *b, uint8_t *g, uint8_t *r) {
-    static const SplitFn best = chooseSplit();
-    best(src, n, b, g, r);
-}
-#else
-#define TGAKIT_PIXEL_LOOP
-void split(const uint8_t *src, std::size_t n, uint8_t *b, uint8_t *g, uint8_t *r) {
-    splitScalar(src, n, b, g, r);
-}
-#endif
-
-TGAKIT_PIXEL_LOOP void join(const uint8_t *__restrict b, const uint8_t *__restrict g,
-                            const uint8_t *__restrict r, std::size_t n, uint8_t *__restrict dst) {
-    for (std::size_t i = 0; i < n; ++i) {
-        dst[3 * i] = b[i];
-        dst[3 * i + 1] = g[i];
-        dst[3 * i + 2] = r[i];
-    }
-}
-
 // Reads n pixels into the planes, a block at a time. Pixels the file does not supply are 0:
 // either the planes came zeroed, or the tail is cleared here.
 void readPixels(std::FILE *f, const Planes &p, std::size_t n, bool zeroed) {
+    const auto split = pixelKernels::chosen().split;
     std::vector<uint8_t> block(3 * std::min(n, kBlockPixels));
     std::size_t done = 0;
     while (done < n) {
@@ -201,6 +92,7 @@ void readPixels(std::FILE *f, const Planes &p, std::size_t n, bool zeroed) {
 }
 
 bool writePixels(std::FILE *f, const image_desc &d, std::size_t n) {
+    const auto join = pixelKernels::chosen().join;
     std::vector<uint8_t> block(3 * std::min(n, kBlockPixels));
     for (std::size_t done = 0; done < n;) {
         const std::size_t count = std::min(n - done, kBlockPixels);
@@ -285,6 +177,15 @@ int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height) {
 
 int writeImage(image_desc iDesc, targa_header head, const char *fName) {
     using namespace imgfile_msg;
+    // A call that is bound to fail must not create or truncate anything.
+    const auto n = planeSize(iDesc.width, iDesc.height);
+    const bool havePlanes = iDesc.pBlue && iDesc.pGreen && iDesc.pRed;
+    if (!n || (*n != 0 && !havePlanes)) {
+        errno = n ? EINVAL : EOVERFLOW;
+        std::fprintf(stderr, kCannotWrite, fName);
+        return 0;
+    }
+
     File f{std::fopen(fName, "wb")};
     if (!f) {
         std::fprintf(stderr, kCannotCreate, fName);
@@ -294,16 +195,10 @@ int writeImage(image_desc iDesc, targa_header head, const char *fName) {
     head.height = iDesc.height;
     std::printf(kHeaderLine, unsigned{head.idlength}, unsigned{head.colourmaptype},
                 unsigned{head.datatypecode}, unsigned{head.width}, unsigned{head.height});
-
     // No identification field and no colour map are written: pixels always start at byte 18.
-    const auto n = planeSize(iDesc.width, iDesc.height);
-    const bool havePlanes = iDesc.pBlue && iDesc.pGreen && iDesc.pRed;
-    bool ok = n && (*n == 0 || havePlanes);
-    if (!ok) errno = n ? EINVAL : EOVERFLOW;
-    ok = ok && std::fwrite(&head, kHeaderSize, 1, f.get()) == 1;
-    ok = ok && writePixels(f.get(), iDesc, *n);
-    ok = std::fclose(f.release()) == 0 && ok;  // a full disk may show only here
-    if (!ok) {
+    const bool written =
+        std::fwrite(&head, kHeaderSize, 1, f.get()) == 1 && writePixels(f.get(), iDesc, *n);
+    if (tgakit_io::closeWritten(f.release(), written ? 0 : EIO) != 0) {
         std::fprintf(stderr, kCannotWrite, fName);
         return 0;
     }

@@ -56,7 +56,10 @@ int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height);
 
 // Writes head, with the descriptor's width and height, and the planes' pixels to fName, after
 // printing the header fields on the standard output. Returns 1, or 0 with a message on the
-// standard error naming the file when it cannot be created, written or closed.
+// standard error naming the file when it cannot be created, written or closed. A descriptor
+// that cannot be written (planes missing, EINVAL; width x height beyond the signed 32-bit
+// range, EOVERFLOW) is refused with the write message before the file is created or truncated,
+// and nothing is printed on the standard output.
 int writeImage(image_desc iDesc, targa_header head, const char *fName);
 
 // Releases the three planes and sets them to null; calling it again releases nothing.

@@ -241,6 +241,23 @@ TEST_F(ImageFile, WriteImageReportsFilesThatCannotBeCreatedOrWritten) {
     write(d, makeHeader(4, 4), "/dev/full", "Cannot write the file \"/dev/full\".\n");
 }
 
+TEST_F(ImageFile, WriteImageRefusesABadDescriptorBeforeTouchingTheFile) {
+    tgatest::writeFile(file, "an earlier image");
+    Image d{};
+    pattern(d, 4, 4);
+    image_desc noPlane = d;
+    noPlane.pGreen = nullptr;
+    image_desc huge = d;
+    huge.width = huge.height = 65535;
+    for (const auto &[bad, err] : {std::pair{noPlane, EINVAL}, {huge, EOVERFLOW}}) {
+        errno = 0;
+        EXPECT_EQ(write(bad, makeHeader(4, 4), file, "Cannot write the file \"" + file + "\".\n"),
+                  "");
+        EXPECT_EQ(errno, err);
+        EXPECT_EQ(tgatest::readFile(file), "an earlier image");
+    }
+}
+
 TEST(mallocImage, AllocatesThreePlanesOrNothing) {
     image_desc d{};
     EXPECT_EQ(mallocImage(&d, 30, 20), 600);
