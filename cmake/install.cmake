@@ -3,7 +3,7 @@
 #   lib/cmake/tgakit/       the CMake package tgakit, one component per module
 #   lib/pkgconfig/tgakit.pc the same modules for pkg-config
 #   share/man/man1, man3    the manual pages
-#   share/doc/tgakit/       LICENSE and README.md
+#   share/doc/tgakit/       LICENSE, copyright (the same licence, Debian's format), README.md
 include(CMakePackageConfigHelpers)
 
 get_property(_tgakit_targets GLOBAL PROPERTY TGAKIT_EXPORTED_TARGETS)
@@ -65,5 +65,7 @@ foreach(page IN LISTS _pages)
 endforeach()
 add_custom_target(tgakit_man ALL DEPENDS ${_gzipped})
 
+# The licence also in Debian's machine-readable copyright format, where packages name it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
+              ${PROJECT_SOURCE_DIR}/cmake/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
