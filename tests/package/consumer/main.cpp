@@ -39,6 +39,13 @@ int main() {
     NodeImage *bank = readBankImage("bank");
     check(bank != nullptr && bank->width == 30 && bank->height == 20 && bank->size == 1,
           "readBankImage");
+    while (bank != nullptr) {  // the list belongs to the caller
+        NodeImage *next = bank->next;
+        std::free(bank->path);
+        std::free(bank->imageName);
+        std::free(bank);
+        bank = next;
+    }
 
     check(startswith("envoie", "envoie\n") == 1 && calculBgr("bgr") == 111, "textUtil");
     char text[] = "  ab  ";
