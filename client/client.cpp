@@ -81,8 +81,9 @@ void write_header(int sock, const char *name) {
     if (name == nullptr) name = "";
     const std::size_t length = std::strlen(name);
     const auto count = static_cast<std::int32_t>(std::min<std::size_t>(length, INT32_MAX));
-    if (!netio::sendAll(sock, &count, sizeof count)) return;
-    if (count > 0) netio::sendAll(sock, name, static_cast<std::size_t>(count));
+    // Plain writes, as on any descriptor: a pipe or a file serves as well as a socket.
+    if (!netio::writeAll(sock, &count, sizeof count)) return;
+    if (count > 0) netio::writeAll(sock, name, static_cast<std::size_t>(count));
 }
 
 void recv_img(int sock, int size) {

@@ -3,7 +3,8 @@
 
 // Sends the name header on the talk connection `sock`: the name's length (strlen) as 4 bytes
 // in host order, then the name's bytes without terminator. A null name is sent as an empty one.
-// A failed write is not reported here: the next write on the connection fails the same way.
+// Any descriptor serves (a pipe, a file). A failed write is not reported here: the next write
+// on the connection fails the same way.
 void write_header(int sock, const char *name);
 
 // Receives `size` image bytes from the service connection `sock` and stores them as

@@ -74,7 +74,7 @@ inline bool sendAll(int sock, const void *data, std::size_t n) {
     return true;
 }
 
-// Writes n bytes to a file, whatever the kernel takes per call.
+// Writes n bytes to a file, pipe or socket, whatever the kernel takes per call.
 inline bool writeAll(int fd, const void *data, std::size_t n) {
     const auto *p = static_cast<const unsigned char *>(data);
     while (n > 0) {

@@ -1,15 +1,15 @@
-// sizeAnalyser: the size classes of the images of the directory compiled in.
+// sizeAnalyser: the size classes of the images of the directory compiled in, or of the one
+// named on the command line.
+#include "sizeAnalyser/imagesDir.h"
 #include "sizeAnalyser/sizeAnalyser.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
-#ifndef SIZE_ANALYSER_IMAGES_DIR
-#error "SIZE_ANALYSER_IMAGES_DIR must name the images directory"
-#endif
-
-int main() {
+int main(int argc, char **argv) {
+    const char *const dir = analysedDirectory(argc, argv);
+    if (dir == nullptr) return 2;
 #ifdef __GLIBC__
     // Every image is read in full and released before the next: keep the released planes for
     // the next image rather than hand them back to the system and fault them in again, which
@@ -17,6 +17,6 @@ int main() {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
-    diviserRepertoire(SIZE_ANALYSER_IMAGES_DIR);
+    diviserRepertoire(dir);
     return 0;
 }

@@ -8,4 +8,6 @@ inline constexpr char kPrompt[] = "Please input the size and terminted with -1";
 inline constexpr char kMaxi[] = "maxi is %d\n";
 inline constexpr char kFirstClass[] = "In the set < %d, there are %d images\n";
 inline constexpr char kClass[] = "In the %d < set < %d, there are %d images\n";
+// Printed on the standard error for an argument shape other than none or one directory.
+inline constexpr char kUsage[] = "Usage : %s [directory]\n";
 }  // namespace sizeAnalyser_msg

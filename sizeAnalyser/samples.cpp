@@ -1,5 +1,6 @@
 // Writes the sample images that sizeAnalyser analyses out of the box, with the toolkit's own
-// TGA writer. Usage: sizeAnalyser_samples <directory>
+// TGA writer, one per size given (the build's list of samples).
+// Usage: sizeAnalyser_samples <directory> <width>x<height>...
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -8,10 +9,16 @@
 
 namespace {
 
-struct Sample {
-    uint16_t width;
-    uint16_t height;
-};
+// A <width>x<height> argument, each between 1 and 65535 (false for anything else).
+bool parseSize(const char *text, uint16_t *width, uint16_t *height) {
+    unsigned w = 0, h = 0;
+    char end = 0;
+    if (std::sscanf(text, "%5ux%5u%c", &w, &h, &end) != 2) return false;
+    if (w == 0 || h == 0 || w > 65535 || h > 65535) return false;
+    *width = static_cast<uint16_t>(w);
+    *height = static_cast<uint16_t>(h);
+    return true;
+}
 
 // A gradient with a red 'F' on a blue square in the top-left corner, so flips and channel
 // swaps are visible in any viewer.
@@ -41,24 +48,26 @@ void paint(image_desc &d) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <directory>\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <directory> <width>x<height>...\n", argv[0]);
         return EXIT_FAILURE;
     }
     // The writer announces every header on the standard output; the build log does not need it.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return EXIT_FAILURE;
-    const Sample samples[] = {{100, 100}, {640, 480}, {10, 10}, {320, 240},
-                              {800, 600}, {33, 17},   {1, 1}};
-    for (const Sample &s : samples) {
+    for (int arg = 2; arg < argc; ++arg) {
+        uint16_t width = 0, height = 0;
+        if (!parseSize(argv[arg], &width, &height)) {
+            std::fprintf(stderr, "%s: not a size: %s\n", argv[0], argv[arg]);
+            return EXIT_FAILURE;
+        }
         image_desc d{};
-        if (mallocImage(&d, s.width, s.height) == 0 && s.width * s.height != 0) return EXIT_FAILURE;
+        if (mallocImage(&d, width, height) == 0) return EXIT_FAILURE;
         paint(d);
         targa_header head{};
         head.datatypecode = 2;
         head.useless2[0] = 24;
         head.useless2[1] = 0x20;  // rows top to bottom
-        const std::string name = std::string(argv[1]) + "/" + std::to_string(s.width) + "x" +
-                                 std::to_string(s.height) + ".tga";
+        const std::string name = std::string(argv[1]) + "/" + argv[arg] + ".tga";
         const int ok = writeImage(d, head, name.c_str());
         freeImage(&d);
         if (ok != 1) return EXIT_FAILURE;

@@ -5,8 +5,10 @@
 
 #include "bankList/bankList.h"
 
-// Reads no arguments; analyses the images directory compiled into the program. Returns 0.
-int main();
+// Analyses the directory named by its only argument, or without one the images directory
+// compiled into the program, and returns 0. Any other argument shape prints the usage line on
+// the standard error and returns 2 before anything is read.
+int main(int argc, char **argv);
 
 // Builds the image bank of `path` (reading every image in full), prints each image's size
 // figure and the extremes, reads thresholds from the standard input up to -1 (or up to the end

@@ -202,6 +202,32 @@ TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
     EXPECT_EQ(r.err, "read image failed!: Value too large for defined data type\n");
 }
 
+// One argument names the directory instead of the compiled-in one; any other shape is refused
+// before anything is read.
+TEST_F(SizeAnalyserRun, DirectoryArgument) {
+    image("hundred.tga", 100, 100);
+    const std::string program = tgatest::program("sizeAnalyser").string();
+    tgatest::RunOptions options;
+    options.input = "-1\n";
+    auto r = tgatest::run({program, dir.string()}, options);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "p->size is 30\n"
+              "The Maximum size is 30, and the minimum size is 30\n"
+              "Please input the size and terminted with -1\n"
+              "maxi is 0\n"
+              "In the set < 30, there are 1 images\n");
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{dir.string(), dir.string()}, {"--help"}, {""}}) {
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        r = tgatest::run(argv, options);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Usage : " + program + " [directory]\n");
+    }
+}
+
 // The program as installed, on the images it was built for.
 TEST_F(SizeAnalyserRun, AnalysesItsSampleImages) {
     if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";

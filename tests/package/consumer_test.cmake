@@ -1,5 +1,7 @@
-# Script run by CTest: install, configure the consumer, build it, run it.
+# Script run by CTest: install to a scratch prefix, then build and run consumers against it
+# and run the installed sizeAnalyser.
 file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR}/run ${WORK_DIR}/mine)
 set(prefix ${WORK_DIR}/prefix)
 
 function(step)
@@ -9,20 +11,75 @@ function(step)
     endif()
 endfunction()
 
+# Runs the installed sizeAnalyser with the thresholds "-1" and checks its whole output.
+function(expect_analysis expected)
+    file(WRITE ${WORK_DIR}/thresholds "-1\n")
+    execute_process(COMMAND ${prefix}/bin/tgakit-sizeAnalyser ${ARGN}
+                    INPUT_FILE ${WORK_DIR}/thresholds
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    # Size lines come in the directory's own order.
+    string(REGEX MATCHALL "p->size is [0-9]+\n" sizes "${out}")
+    list(SORT sizes)
+    string(REGEX REPLACE "p->size is [0-9]+\n" "" rest "${out}")
+    list(JOIN sizes "" sorted)
+    if(NOT rc EQUAL 0 OR NOT err STREQUAL "" OR NOT "${sorted}${rest}" STREQUAL "${expected}")
+        message(FATAL_ERROR "tgakit-sizeAnalyser ${ARGN}: status ${rc}, stderr [${err}], "
+                            "stdout (sizes sorted):\n${sorted}${rest}\nexpected:\n${expected}")
+    endif()
+endfunction()
+
 if(CONFIG)
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --config ${CONFIG})
 else()
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 endif()
-string(REPLACE "," ";" modules "${MODULES}")
-step(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
-     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX}
-     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"
-     "-DTGAKIT_MODULES=${MODULES}")
+
+# find_package: every component found and linked; a missing one is named.
+set(configure ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
+step(${configure} -B ${WORK_DIR}/build)
 step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-step(${WORK_DIR}/build/consumer)
-foreach(m IN LISTS modules)
-    if(NOT EXISTS ${prefix}/include/${m}/${m}.h)
-        message(FATAL_ERROR "header ${m}/${m}.h was not installed")
-    endif()
-endforeach()
+execute_process(COMMAND ${WORK_DIR}/build/consumer WORKING_DIRECTORY ${WORK_DIR}/run
+                RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "find_package consumer failed (${rc}): ${err}")
+endif()
+execute_process(COMMAND ${configure} -B ${WORK_DIR}/build-missing -DTGAKIT_EXTRA_COMPONENTS=nosuch
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(rc EQUAL 0 OR NOT out MATCHES "tgakit has no component \"nosuch\"")
+    message(FATAL_ERROR "a missing component was not reported (${rc}):\n${out}")
+endif()
+
+# pkg-config: the same program compiled and linked by hand.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+execute_process(COMMAND pkg-config --cflags --libs tgakit
+                RESULT_VARIABLE rc OUTPUT_VARIABLE pc ERROR_VARIABLE err
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pkg-config --cflags --libs tgakit failed: ${err}")
+endif()
+separate_arguments(pc UNIX_COMMAND "${pc}")
+separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
+step(${CXX} ${cxx_flags} -std=c++20 ${CONSUMER_DIR}/main.cpp -o ${WORK_DIR}/consumer_pc ${pc}
+     ${link_flags})
+file(REMOVE_RECURSE ${WORK_DIR}/run)
+file(MAKE_DIRECTORY ${WORK_DIR}/run)
+execute_process(COMMAND ${WORK_DIR}/consumer_pc WORKING_DIRECTORY ${WORK_DIR}/run
+                RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pkg-config consumer failed (${rc}): ${err}")
+endif()
+
+# The installed sizeAnalyser analyses the installed samples (here without the 800x600 one, so
+# a program still reading the build's samples would show), or the directory it is given.
+set(images ${prefix}/share/tgakit/images)
+file(COPY ${images}/100x100.tga DESTINATION ${WORK_DIR}/mine)
+file(REMOVE ${images}/800x600.tga)
+expect_analysis("p->size is 0\np->size is 0\np->size is 1\np->size is 230\np->size is 30\n\
+p->size is 921\nThe Maximum size is 921, and the minimum size is 0\n\
+Please input the size and terminted with -1\nmaxi is 0\nIn the set < 921, there are 6 images\n")
+expect_analysis("p->size is 30\nThe Maximum size is 30, and the minimum size is 30\n\
+Please input the size and terminted with -1\nmaxi is 0\nIn the set < 30, there are 1 images\n"
+                ${WORK_DIR}/mine)
