@@ -107,9 +107,17 @@ targa_header readNamed(const char *imagename, const char *path, std::span<unsign
     return readEntry(AT_FDCWD, name.c_str(), pixels);
 }
 
-NodeImage *makeNode(const char *imagename, const char *path, const targa_header &head) {
+char *copyOf(const char *text, std::size_t length) {
+    auto *copy = static_cast<char *>(std::malloc(length + 1));
+    if (copy != nullptr) std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+// `pathLength` is strlen(path), measured once for a whole directory.
+NodeImage *makeNode(const char *imagename, const char *path, std::size_t pathLength,
+                    const targa_header &head) {
     auto *node = static_cast<NodeImage *>(std::malloc(sizeof(NodeImage)));
-    char *pathCopy = strdup(path);
+    char *pathCopy = copyOf(path, pathLength);
     char *nameCopy = strdup(imagename);
     if (node == nullptr || pathCopy == nullptr || nameCopy == nullptr) {
         std::free(node);
@@ -143,13 +151,13 @@ Buffer pixelBuffer() {
 }  // namespace
 
 NodeImage *createNodeImage(const char *imagename, const char *path) {
-    return makeNode(imagename, path, readNamed(imagename, path, {}));
+    return makeNode(imagename, path, std::strlen(path), readNamed(imagename, path, {}));
 }
 
 NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id) {
     const Buffer buffer = pixelBuffer();
-    NodeImage *node =
-        makeNode(imagename, path, readNamed(imagename, path, {buffer.get(), kPixelBuffer}));
+    NodeImage *node = makeNode(imagename, path, std::strlen(path),
+                               readNamed(imagename, path, {buffer.get(), kPixelBuffer}));
     node->id = id;
     return node;
 }
@@ -162,6 +170,7 @@ NodeImage *bankList_detail::readBank(const char *path, bool wholeImages) {
     }
     // Entries are opened relative to the directory: no joined names, no walk of the path.
     const int dirFd = dirfd(dir.get());
+    const std::size_t pathLength = std::strlen(path);
     const Buffer buffer = wholeImages ? pixelBuffer() : nullptr;
     const std::span<unsigned char> pixels{buffer.get(), wholeImages ? kPixelBuffer : 0};
     NodeImage *first = nullptr;
@@ -174,7 +183,8 @@ NodeImage *bankList_detail::readBank(const char *path, bool wholeImages) {
         if (entry == nullptr && errno != 0) fail(kReaddirFailed);
         if (entry == nullptr) break;
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        NodeImage *node = makeNode(entry->d_name, path, readEntry(dirFd, entry->d_name, pixels));
+        NodeImage *node =
+            makeNode(entry->d_name, path, pathLength, readEntry(dirFd, entry->d_name, pixels));
         node->id = counter++;
         *tail = node;
         tail = &node->next;
