@@ -5,14 +5,16 @@
 
 #include "bankList/bankList.h"
 
-// Reads no arguments; analyses the images directory compiled into the program. Returns 0.
+// Reads no arguments; analyses the images directory compiled into the program. Returns 0, or
+// 1 with "sizeAnalyser: <reason>" on the standard error when the report could not be written.
 int main();
 
-// Builds the image bank of `path` (reading every image in full), prints each image's size
-// figure and the extremes, reads thresholds from the standard input up to -1 (or up to the end
-// of the input, or anything that is not an integer) and prints how many images fall into each
-// class that the sorted thresholds bound. At most 999 thresholds are kept; later ones are
-// ignored. An image that cannot be read ends the program with status 1.
+// Builds the image bank of `path` (reading every image's pixels, in bounded memory whatever
+// the headers claim), prints each image's size figure and the extremes, reads thresholds from
+// the standard input up to -1 (or up to the end of the input, or anything that is not an
+// integer) and prints how many images fall into each class that the sorted thresholds bound. At
+// most 999 thresholds are kept; later ones are ignored. An image or a directory that cannot be read
+// ends the program with status 1.
 void diviserRepertoire(const char *path);
 
 // The class of `node`: the first index i < n whose threshold is greater than the node's size,
