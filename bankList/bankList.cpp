@@ -2,13 +2,17 @@
 #include "bankList/bankList.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "bankList/bankWalk.h"
@@ -24,50 +28,103 @@ struct DirClose {
 };
 using Dir = std::unique_ptr<DIR, DirClose>;
 
-[[noreturn]] void readFailed() {
-    std::perror(kReadFailed);
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Pixel bytes of a whole-image read pass through this much memory, whatever a header claims.
+constexpr std::size_t kPixelBuffer = 256 * 1024;
+
+[[noreturn]] void fail(const char *what) {
+    std::perror(what);
     std::exit(EXIT_FAILURE);
 }
 
-// Entries whose reading could block or never end: FIFOs, sockets and devices, directly or
-// through a link. One that stat cannot see (a dangling link) is left for the open to report.
-// The directory's own type hint spares the stat for plain files and subdirectories.
-bool isSpecialFile(const std::string &name, unsigned char type) {
-    if (type == DT_REG || type == DT_DIR) return false;
-    if (type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK) return true;
-    struct stat st {};
-    if (stat(name.c_str(), &st) != 0) return false;
-    return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) ||
-           S_ISBLK(st.st_mode);
+// Reads up to `want` bytes, retrying interrupted and partial reads. Returns the count read,
+// short only at the end of the file, or -1 on a read error (errno tells why).
+ssize_t readUpTo(int fd, unsigned char *to, std::size_t want) {
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t r = read(fd, to + got, want - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    return static_cast<ssize_t>(got);
 }
 
-// The entry's header, read alone or with the whole image (whose planes are dropped at once).
-targa_header readEntryHeader(const char *imagename, const char *path, bool wholeImage,
-                             unsigned char type = DT_UNKNOWN) {
-    // Joined at full length: a cut name could open another file.
-    const std::string name = std::string(path) + "/" + imagename;
-    targa_header head{};
-    if (isSpecialFile(name, type)) return head;
-    if (!wholeImage) {
-        if (readImageHead(&head, name.c_str()) != 1) readFailed();
-        return head;
+// Reads and drops the pixel bytes that `head` claims, as far as the file holds them.
+bool skimPixels(int fd, const targa_header &head, std::span<unsigned char> buffer) {
+    uint64_t left = uint64_t{head.width} * head.height * 3;
+    while (left > 0) {
+        const auto want = static_cast<std::size_t>(std::min<uint64_t>(left, buffer.size()));
+        const ssize_t r = read(fd, buffer.data(), want);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) break;
+        left -= static_cast<uint64_t>(r);
     }
-    image_desc desc{};
-    if (readImage(&desc, &head, name.c_str()) != 1) readFailed();
-    freeImage(&desc);
+    return true;
+}
+
+// The header of entry `name` (relative to directory descriptor `dirFd`, or a whole path with
+// AT_FDCWD), all zero for an entry that holds no image. With a buffer, every pixel byte is read
+// through it too. What the entry is gets decided on the descriptor itself, opened so that
+// opening never waits: a name checked beforehand may be renamed over by a FIFO before the open.
+targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pixels) {
+    targa_header head{};
+    const int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == ENXIO) return head;  // a socket, or a device with nothing behind it
+    if (fd < 0) fail(kReadFailed);
+    const Fd file{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0) fail(kReadFailed);
+    // FIFOs, sockets and devices could block or never end; a subdirectory has no bytes.
+    if (!S_ISREG(st.st_mode)) return head;
+    // Bytes that a short file does not supply read as 0.
+    const ssize_t got = readUpTo(fd, reinterpret_cast<unsigned char *>(&head), sizeof head);
+    if (got < 0) fail(kReadFailed);
+    if (static_cast<std::size_t>(got) == sizeof head && !pixels.empty() &&
+        !skimPixels(fd, head, pixels))
+        fail(kReadFailed);
     return head;
 }
 
-NodeImage *makeNode(const char *imagename, const char *path, const targa_header &head) {
+targa_header readNamed(const char *imagename, const char *path, std::span<unsigned char> pixels) {
+    // Joined at full length: a cut name could open another file.
+    const std::string name = std::string(path) + "/" + imagename;
+    return readEntry(AT_FDCWD, name.c_str(), pixels);
+}
+
+char *copyOf(const char *text, std::size_t length) {
+    auto *copy = static_cast<char *>(std::malloc(length + 1));
+    if (copy != nullptr) std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+// `pathLength` is strlen(path), measured once for a whole directory.
+NodeImage *makeNode(const char *imagename, const char *path, std::size_t pathLength,
+                    const targa_header &head) {
     auto *node = static_cast<NodeImage *>(std::malloc(sizeof(NodeImage)));
-    char *pathCopy = strdup(path);
+    char *pathCopy = copyOf(path, pathLength);
     char *nameCopy = strdup(imagename);
     if (node == nullptr || pathCopy == nullptr || nameCopy == nullptr) {
         std::free(node);
         std::free(pathCopy);
         std::free(nameCopy);
         errno = ENOMEM;
-        readFailed();
+        fail(kReadFailed);
     }
     // At most 65535 x 65535 x 3 / 1000, which fits; the product alone needs 64 bits.
     const auto size = static_cast<int32_t>(uint64_t{head.width} * head.height * 3 / 1000);
@@ -81,14 +138,26 @@ NodeImage *makeNode(const char *imagename, const char *path, const targa_header 
     return node;
 }
 
+using Buffer = std::unique_ptr<unsigned char[]>;
+Buffer pixelBuffer() {
+    Buffer b{new (std::nothrow) unsigned char[kPixelBuffer]};
+    if (!b) {
+        errno = ENOMEM;
+        fail(kReadFailed);
+    }
+    return b;
+}
+
 }  // namespace
 
 NodeImage *createNodeImage(const char *imagename, const char *path) {
-    return makeNode(imagename, path, readEntryHeader(imagename, path, false));
+    return makeNode(imagename, path, std::strlen(path), readNamed(imagename, path, {}));
 }
 
 NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id) {
-    NodeImage *node = makeNode(imagename, path, readEntryHeader(imagename, path, true));
+    const Buffer buffer = pixelBuffer();
+    NodeImage *node = makeNode(imagename, path, std::strlen(path),
+                               readNamed(imagename, path, {buffer.get(), kPixelBuffer}));
     node->id = id;
     return node;
 }
@@ -99,20 +168,29 @@ NodeImage *bankList_detail::readBank(const char *path, bool wholeImages) {
         std::printf("%s", kOpendirFailed);
         return nullptr;
     }
+    // Entries are opened relative to the directory: no joined names, no walk of the path.
+    const int dirFd = dirfd(dir.get());
+    const std::size_t pathLength = std::strlen(path);
+    const Buffer buffer = wholeImages ? pixelBuffer() : nullptr;
+    const std::span<unsigned char> pixels{buffer.get(), wholeImages ? kPixelBuffer : 0};
     NodeImage *first = nullptr;
     NodeImage **tail = &first;
     int32_t counter = 1;
-    while (const dirent *entry = readdir(dir.get())) {
+    for (;;) {
+        // Only errno tells a failing read of the directory from its end.
+        errno = 0;
+        const dirent *entry = readdir(dir.get());
+        if (entry == nullptr && errno != 0) fail(kReaddirFailed);
+        if (entry == nullptr) break;
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        NodeImage *node = makeNode(
-            entry->d_name, path, readEntryHeader(entry->d_name, path, wholeImages, entry->d_type));
+        NodeImage *node =
+            makeNode(entry->d_name, path, pathLength, readEntry(dirFd, entry->d_name, pixels));
         node->id = counter++;
         *tail = node;
         tail = &node->next;
     }
     return first;
 }
-
 void bankList_detail::freeBank(NodeImage *head) {
     while (head != nullptr) {
         NodeImage *next = head->next;

@@ -20,17 +20,19 @@ typedef struct NodeImage_ {
 // directory yields them, numbered from 1, reading only each file's header. Returns null for a
 // directory with no other entry, or, after printing "opendir failed!" (no line end) on the
 // standard output, for one that cannot be opened. An entry that cannot be opened ends the
-// program (see createNodeImage).
+// program (see createNodeImage), and so does a failing read of the directory: "readdir failed!"
+// with the reason (perror), exit status 1.
 NodeImage *readBankImage(const char *path);
 
 // Makes a node (next null, id 0) for entry `imagename` of directory `path` from the file's
-// header. An entry whose header cannot be read in full (a subdirectory, a short file) gets its
-// missing bytes as 0; a FIFO, socket or device gets 0 x 0 without being opened. When the file
-// cannot be opened, prints "read image failed!" with the reason (perror) and exits with status 1.
+// header. A short file gets its missing header bytes as 0; a subdirectory, and a FIFO, socket or
+// device (also through a link), gets 0 x 0 without being read. When the file cannot be opened
+// or read, prints "read image failed!" with the reason (perror) and exits with status 1.
 NodeImage *createNodeImage(const char *imagename, const char *path);
 
-// The same, numbered `id`, but reading the whole image (its planes are released before the
-// call returns); "read image failed!" then also reports images too large to hold.
+// The same, numbered `id`, but reading every pixel byte that the header claims and the file
+// holds, through a small buffer: nothing is kept, and memory stays bounded whatever the header
+// claims.
 NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id);
 
 // Puts a new node for `imagename` in front of *head (its id stays 0).

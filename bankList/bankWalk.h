@@ -18,7 +18,7 @@ struct BankFree {
 using Bank = std::unique_ptr<NodeImage, BankFree>;
 
 // readBankImage, with every node made by the whole-image form of createNodeImage when
-// `wholeImages` is true (each image's planes are released before the next is read).
+// `wholeImages` is true (one pixel buffer serves the whole walk).
 NodeImage *readBank(const char *path, bool wholeImages);
 
 }  // namespace bankList_detail

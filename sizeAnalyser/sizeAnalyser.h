@@ -5,16 +5,12 @@
 
 #include "bankList/bankList.h"
 
-// Analyses the directory named by its only argument, or without one the images directory
-// compiled into the program, and returns 0. Any other argument shape prints the usage line on
-// the standard error and returns 2 before anything is read.
-int main(int argc, char **argv);
-
-// Builds the image bank of `path` (reading every image in full), prints each image's size
-// figure and the extremes, reads thresholds from the standard input up to -1 (or up to the end
-// of the input, or anything that is not an integer) and prints how many images fall into each
-// class that the sorted thresholds bound. At most 999 thresholds are kept; later ones are
-// ignored. An image that cannot be read ends the program with status 1.
+// Builds the image bank of `path` (reading every image's pixels, in bounded memory whatever
+// the headers claim), prints each image's size figure and the extremes, reads thresholds from
+// the standard input up to -1 (or up to the end of the input, or anything that is not an
+// integer) and prints how many images fall into each class that the sorted thresholds bound. At
+// most 999 thresholds are kept; later ones are ignored. An image or a directory that cannot be read
+// ends the program with status 1.
 void diviserRepertoire(const char *path);
 
 // The class of `node`: the first index i < n whose threshold is greater than the node's size,

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -69,6 +71,22 @@ class SizeAnalyserRun : public testing::Test {
         tgatest::RunOptions options;
         options.input = input;
         return tgatest::run({tgatest::program(name).string()}, options);
+    }
+
+    // The same with the fault library preloaded and `settings` in its environment.
+    static tgatest::RunResult analyseWith(const std::vector<std::string> &settings,
+                                          const std::string &input,
+                                          tgatest::RunOptions options = {}) {
+        // A sanitizer's runtime would otherwise refuse to load after the preloaded library.
+        const char *asan = std::getenv("ASAN_OPTIONS");
+        std::vector<std::string> argv = {
+            "/usr/bin/env", std::string("LD_PRELOAD=") + BANK_FAULTS_LIB,
+            "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+                ":verify_asan_link_order=0"};
+        argv.insert(argv.end(), settings.begin(), settings.end());
+        argv.push_back(tgatest::program("sizeAnalyser_testdir").string());
+        options.input = input;
+        return tgatest::run(argv, options);
     }
 
     void workedExample() const {
@@ -193,13 +211,73 @@ TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "read image failed!: No such file or directory\n");
 
+    // A directory or a file that fails while it is read ends the program too, not the report.
     fs::remove(dir / "dangling.tga");
-    tgatest::writeFile(dir / "huge.tga",
-                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
-    r = analyse("-1\n");
+    image("vga.tga", 640, 480);
+    r = analyseWith({"TGAKIT_FAIL_READDIR=3"}, "-1\n");  // ".", "..", then one image
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "read image failed!: Value too large for defined data type\n");
+    EXPECT_EQ(r.err, "readdir failed!: Input/output error\n");
+
+    r = analyseWith({"TGAKIT_FAIL_READ=vga.tga"}, "-1\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "read image failed!: Input/output error\n");
+}
+
+TEST_F(SizeAnalyserRun, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
+    // 65535 x 65535 in 18 bytes, and a sparse file holding all of a 20000 x 20000 image.
+    tgatest::writeFile(dir / "huge.tga",
+                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
+    tgatest::writeFile(dir / "sparse.tga",
+                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4E\x20\x4E\x18\0", 18));
+    fs::resize_file(dir / "sparse.tga", 18 + uintmax_t{20000} * 20000 * 3);
+    const auto r = analyse("-1\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, sizeLines({{"huge.tga", 12884508}, {"sparse.tga", 1200000}}) +
+                         "The Maximum size is 12884508, and the minimum size is 1200000\n"
+                         "Please input the size and terminted with -1\n"
+                         "maxi is 0\n"
+                         "In the set < 12884508, there are 2 images\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(SizeAnalyserRun, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
+    // Listed as a regular image, renamed over by a FIFO at the moment it is opened: a decision
+    // taken before the open would wait for a writer for ever.
+    image("ten.tga", 10, 10);
+    image("swapped.tga", 100, 100);
+    const fs::path fifo = dir.parent_path() / "sizeAnalyser-swap-fifo";
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    tgatest::RunOptions options;
+    options.timeout = std::chrono::seconds(10);
+    const auto r = analyseWith(
+        {"TGAKIT_SWAP_FROM=" + fifo.string(), "TGAKIT_SWAP_TO=" + (dir / "swapped.tga").string()},
+        "-1\n", options);
+    fs::remove(fifo);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(fs::is_fifo(dir / "swapped.tga"));
+    EXPECT_EQ(r.out, sizeLines({{"ten.tga", 0}, {"swapped.tga", 0}}) +
+                         "The Maximum size is 0, and the minimum size is 0\n"
+                         "Please input the size and terminted with -1\n"
+                         "maxi is 0\n"
+                         "In the set < 0, there are 2 images\n");
+}
+
+TEST_F(SizeAnalyserRun, StandardStreams) {
+    workedExample();
+    const std::string program = tgatest::program("sizeAnalyser_testdir").string();
+    // A report that cannot be written is a failure.
+    auto r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" >/dev/full", program});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "sizeAnalyser: No space left on device\n");
+    // A closed standard input is an input that has ended: no thresholds.
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" <&-", program});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
+    EXPECT_EQ(r.err, "");
 }
 
 // One argument names the directory instead of the compiled-in one; any other shape is refused

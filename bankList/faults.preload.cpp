@@ -1,0 +1,154 @@
+// Test-only preload library: faults of the file system that a real directory cannot be made to
+// show on demand, for the image bank's process-level tests. Set in the environment:
+//   TGAKIT_FAIL_READDIR=N      after N entries, reading the directory fails with EIO
+//   TGAKIT_SWAP_FROM=<file>    renamed to TGAKIT_SWAP_TO just before anything opens a name that
+//   TGAKIT_SWAP_TO=<path>      ends in TGAKIT_SWAP_TO's last component (once)
+//   TGAKIT_FAIL_READ=<name>    reads of a file opened as <name> fail with EIO after the first
+// The large-file and time interfaces are named here one by one.
+#undef _FILE_OFFSET_BITS
+#undef _TIME_BITS
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+template <class Fn>
+Fn next(const char *name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+const char *lastComponent(const char *path) {
+    const char *slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+bool named(const char *path, const char *variable) {
+    const char *want = std::getenv(variable);
+    return want != nullptr && std::strcmp(lastComponent(path), lastComponent(want)) == 0;
+}
+
+void beforeOpen(const char *path) {
+    const char *from = std::getenv("TGAKIT_SWAP_FROM");
+    const char *to = std::getenv("TGAKIT_SWAP_TO");
+    if (from != nullptr && to != nullptr && named(path, "TGAKIT_SWAP_TO")) std::rename(from, to);
+}
+
+int failingFd = -1;
+bool firstReadDone = false;
+
+int afterOpen(const char *path, int fd) {
+    if (fd >= 0 && named(path, "TGAKIT_FAIL_READ")) {
+        failingFd = fd;
+        firstReadDone = false;
+    } else if (fd == failingFd) {
+        failingFd = -1;  // the number now belongs to another file
+    }
+    return fd;
+}
+
+template <class Entry>
+Entry *failOrPass(Entry *entry) {
+    static long left = [] {
+        const char *n = std::getenv("TGAKIT_FAIL_READDIR");
+        return n != nullptr ? std::strtol(n, nullptr, 10) : -1;
+    }();
+    if (left == 0) {
+        errno = EIO;
+        return nullptr;
+    }
+    if (left > 0 && entry != nullptr) --left;
+    return entry;
+}
+
+mode_t modeArgument(int flags, va_list args) {
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+dirent *readdir(DIR *dir) {
+    static auto real = next<dirent *(*)(DIR *)>("readdir");
+    return failOrPass(real(dir));
+}
+
+dirent64 *readdir64(DIR *dir) {
+    static auto real = next<dirent64 *(*)(DIR *)>("readdir64");
+    return failOrPass(real(dir));
+}
+
+int open(const char *path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(const char *, int, ...)>("open");
+    beforeOpen(path);
+    return afterOpen(path, real(path, flags, mode));
+}
+
+int open64(const char *path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(const char *, int, ...)>("open64");
+    beforeOpen(path);
+    return afterOpen(path, real(path, flags, mode));
+}
+
+int openat(int dirFd, const char *path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(int, const char *, int, ...)>("openat");
+    beforeOpen(path);
+    return afterOpen(path, real(dirFd, path, flags, mode));
+}
+
+int openat64(int dirFd, const char *path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(int, const char *, int, ...)>("openat64");
+    beforeOpen(path);
+    return afterOpen(path, real(dirFd, path, flags, mode));
+}
+
+FILE *fopen(const char *path, const char *mode) {
+    static auto real = next<FILE *(*)(const char *, const char *)>("fopen");
+    beforeOpen(path);
+    return real(path, mode);
+}
+
+FILE *fopen64(const char *path, const char *mode) {
+    static auto real = next<FILE *(*)(const char *, const char *)>("fopen64");
+    beforeOpen(path);
+    return real(path, mode);
+}
+
+ssize_t read(int fd, void *buffer, size_t count) {
+    static auto real = next<ssize_t (*)(int, void *, size_t)>("read");
+    if (fd == failingFd && fd >= 0) {
+        if (firstReadDone) {
+            errno = EIO;
+            return -1;
+        }
+        firstReadDone = true;
+    }
+    return real(fd, buffer, count);
+}
+
+}  // extern "C"
