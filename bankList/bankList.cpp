@@ -15,7 +15,7 @@
 #include <span>
 #include <string>
 
-#include "bankList/bankWalk.h"
+#include "bankList/bankListDetail.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
 

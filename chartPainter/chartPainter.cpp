@@ -1,10 +1,6 @@
 // The chart canvas, its two frames and its TGA writer, and the three charts drawn on them.
 #include "chartPainter/chartPainter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -16,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "chartPainter/chartFile.h"
+#include "chartPainter/chartPainterDetail.h"
 #include "chartPainter/messages.h"
-#include "imgfile/closeWritten.h"
+#include "fileio/fileio.h"
 
 namespace {
 
@@ -136,52 +132,6 @@ void reportFailure(const char *name, int err) {
     std::fprintf(stderr, kFileFailure, name, std::strerror(err != 0 ? err : EIO));
 }
 
-// A chart file written under a temporary name beside its own, then renamed over it once
-// complete: whatever held the name before (a file, a link, a FIFO) is replaced, never
-// written through, and a chart that cannot be written whole leaves it as it was.
-class NewFile {
-  public:
-    // Creates the temporary file; on failure stream() is null and errno says why.
-    explicit NewFile(const char *name) : name_(name), temp_(std::string(name) + ".XXXXXX") {
-        const int fd = mkostemp(temp_.data(), O_CLOEXEC);
-        if (fd < 0) {
-            temp_.clear();
-            return;
-        }
-        // The mode a plain create would give, not mkostemp's owner-only one.
-        const mode_t mask = umask(0);
-        umask(mask);
-        if (fchmod(fd, 0666 & ~mask) == 0) stream_ = fdopen(fd, "wb");
-        if (stream_ == nullptr) {
-            const int err = errno;
-            close(fd);
-            errno = err;
-        }
-    }
-    NewFile(const NewFile &) = delete;
-    NewFile &operator=(const NewFile &) = delete;
-    ~NewFile() {
-        if (stream_ != nullptr) std::fclose(stream_);
-        if (!temp_.empty()) unlink(temp_.c_str());
-    }
-
-    std::FILE *stream() const { return stream_; }
-
-    // Closes the file and puts it in place. `err` is a failure already met while writing.
-    // Returns 0, or the reason it could not be completed (the temporary file is then gone).
-    int commit(int err) {
-        err = tgakit_io::closeWritten(std::exchange(stream_, nullptr), err);
-        if (err == 0 && std::rename(temp_.c_str(), name_) != 0) err = errno;
-        if (err == 0) temp_.clear();
-        return err;
-    }
-
-  private:
-    const char *name_;
-    std::string temp_;
-    std::FILE *stream_ = nullptr;
-};
-
 targa_header_his chartHeader(int side) {
     targa_header_his h{};
     h.img_type = 2;
@@ -199,7 +149,8 @@ template <class Draw>
 bool writeChart(const char *name, int side, const Frame &frame, Draw draw) {
     try {
         const targa_header_his header = chartHeader(side);
-        NewFile file(name);
+        // Written beside its file and renamed over it once complete.
+        fileio::NewFile file(std::string(name) + ".XXXXXX");
         if (file.stream() == nullptr) {
             reportFailure(name, errno);
             return false;
@@ -212,7 +163,7 @@ bool writeChart(const char *name, int side, const Frame &frame, Draw draw) {
         errno = 0;
         const bool written =
             std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) == bytes.size();
-        const int err = file.commit(written ? 0 : (errno != 0 ? errno : EIO));
+        const int err = file.keepAs(name, written ? 0 : (errno != 0 ? errno : EIO));
         if (err != 0) reportFailure(name, err);
         return err == 0;
     } catch (const std::bad_alloc &) {
@@ -251,7 +202,7 @@ void writeheader(targa_header_his h, FILE *tga) {
     writeNarrow(h.misc, tga);
 }
 
-bool chart::drawHistogram(const int *his, int count_bgr) {
+bool chartPainter_detail::drawHistogram(const int *his, int count_bgr) {
     return writeChart(kHistogramFile, kLargeSide, kLargeFrame, [&](Canvas &canvas) {
         drawGrid(canvas);
         // Bin i owns columns 44 + 16i to 59 + 16i: four blue, four green, four red, four empty.
@@ -275,7 +226,7 @@ bool chart::drawHistogram(const int *his, int count_bgr) {
 }
 
 void drawHisImage_main(const int *his, int count_bgr, int /*nbOfPix*/) {
-    chart::drawHistogram(his, count_bgr);
+    chartPainter_detail::drawHistogram(his, count_bgr);
 }
 
 void afficherHis(const int *hist, int nb) {

@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "client/messages.h"
+#include "fileio/fileio.h"
 #include "netio/netio.h"
 
 namespace {
@@ -28,44 +30,6 @@ bool makeOutputDir() {
     return ::mkdir(kOutputDir, 0777) == 0 || errno == EEXIST;
 }
 
-// A new file beside the output, created under a name of its own so that no link, FIFO or
-// older image at the output's name is ever written through. Removed unless it is kept.
-class NewFile {
-  public:
-    NewFile() {
-        if (!makeOutputDir()) return;
-        std::memcpy(path_, kNewFilePattern, sizeof path_);
-        fd_ = Fd{::mkostemp(path_, O_CLOEXEC)};
-        if (!fd_) return;
-        named_ = true;
-        // The mode a plain create gives: 0666 less the umask (mkstemp makes it 0600).
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd_.get(), 0666 & ~mask) != 0) fd_.reset();
-    }
-    ~NewFile() {
-        if (named_) ::unlink(path_);
-    }
-    NewFile(const NewFile &) = delete;
-    NewFile &operator=(const NewFile &) = delete;
-
-    explicit operator bool() const { return static_cast<bool>(fd_); }
-    int fd() const { return fd_.get(); }
-
-    // Closes the file and renames it over `name`; false (errno tells why) when that fails,
-    // and the new file is then removed.
-    bool keepAs(const char *name) {
-        if (!fd_.close() || ::rename(path_, name) != 0) return false;
-        named_ = false;
-        return true;
-    }
-
-  private:
-    char path_[sizeof kNewFilePattern]{};
-    Fd fd_;
-    bool named_ = false;
-};
-
 // No image to store: the output file is created empty when missing, anything there is left.
 void createOutputIfMissing() {
     Fd file;
@@ -73,6 +37,13 @@ void createOutputIfMissing() {
         file = Fd{::open(client_msg::kOutputFile, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
     if (!file && errno != EEXIST) std::perror(client_msg::kOutputFile);
     if (file && !file.close()) std::perror(client_msg::kOutputWrite);
+}
+
+// Puts the new file in place as `name`; false with errno set when it could not be.
+bool keep(fileio::NewFile &file, const char *name) {
+    const int err = file.keepAs(name);
+    errno = err;
+    return err == 0;
 }
 
 }  // namespace
@@ -92,9 +63,11 @@ void recv_img(int sock, int size) {
         std::printf(client_msg::kCopied, 0);
         return;
     }
-    NewFile file;
-    if (!file) std::perror(client_msg::kOutputFile);
-    bool storing = static_cast<bool>(file);
+    // The image goes to a new file beside the output, never through whatever holds its name.
+    std::optional<fileio::NewFile> file;
+    if (makeOutputDir()) file.emplace(kNewFilePattern);
+    bool storing = file && file->stream() != nullptr;
+    if (!storing) std::perror(client_msg::kOutputFile);
 
     int total = 0;
     if (size > 0) {
@@ -104,8 +77,8 @@ void recv_img(int sock, int size) {
             const ssize_t got = ::read(sock, chunk.data(), want);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
-            if (storing &&
-                !netio::writeAll(file.fd(), chunk.data(), static_cast<std::size_t>(got))) {
+            const auto n = static_cast<std::size_t>(got);
+            if (storing && std::fwrite(chunk.data(), 1, n, file->stream()) != n) {
                 std::perror(client_msg::kOutputWrite);
                 storing = false;
             }
@@ -114,7 +87,7 @@ void recv_img(int sock, int size) {
     }
     // The image is in place before the report says it has come.
     const bool whole = total == size;
-    if (whole && storing && !file.keepAs(client_msg::kOutputFile))
+    if (whole && storing && !keep(*file, client_msg::kOutputFile))
         std::perror(client_msg::kOutputWrite);
     std::printf(client_msg::kCopied, total);
     if (whole) return;
@@ -122,7 +95,7 @@ void recv_img(int sock, int size) {
     std::fflush(stdout);
     std::fprintf(stderr, client_msg::kShortImage, total, size);
     if (!storing) return;
-    if (file.keepAs(client_msg::kPartFile))
+    if (keep(*file, client_msg::kPartFile))
         std::fputs(client_msg::kPartKept, stderr);
     else
         std::perror(client_msg::kOutputWrite);

@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_support.h"
 #include "netio/chatWire.h"
 #include "server/server.h"
+#include "server/serverDetail.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::int32_t length = -1;
     if (size >= 4) std::memcpy(&length, data, sizeof length);
     const bool whole = length >= 0 && size - 4 >= static_cast<std::size_t>(length);
-    const int gotHeader = read_header_checked(sock.get(), name.get());
+    const int gotHeader = server_detail::read_header_checked(sock.get(), name.get());
     if (!whole) {
         FUZZ_CHECK(gotHeader == 0 && name[0] == '\0');
         return 0;
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char lineEnds[] = {'\n', static_cast<char>(netio::kEndOfTalk), '\0'};
     while (last != netio::kEndOfTalk) {
         const std::size_t end = sent.find_first_of(lineEnds, at);
-        const int got = read_chat_line(sock.get(), line.get(), &last);
+        const int got = server_detail::read_chat_line(sock.get(), line.get(), &last);
         if (end == std::string::npos) {
             FUZZ_CHECK(got == 0);
             FUZZ_CHECK(

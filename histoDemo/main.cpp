@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "chartPainter/chartFile.h"
+#include "chartPainter/chartPainterDetail.h"
 #include "histoDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
@@ -33,7 +33,7 @@ int main() {
     const int printError = errno;
     // Same chart as drawHisImage_main, which ignores the pixel count; this form also says
     // whether test.tga was written.
-    const bool drawn = chart::drawHistogram(&histogram[0][0], kAllChannels);
+    const bool drawn = chartPainter_detail::drawHistogram(&histogram[0][0], kAllChannels);
     if (!printed) errno = printError;
     return stdstreams::finish(kProgram, drawn ? EXIT_SUCCESS : EXIT_FAILURE);
 }

@@ -15,9 +15,9 @@
 #include <optional>
 #include <vector>
 
-#include "imgfile/closeWritten.h"
+#include "fileio/fileio.h"
+#include "imgfile/imgfileDetail.h"
 #include "imgfile/messages.h"
-#include "imgfile/pixelKernels.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ bool holdsAtLeast(std::FILE *f, uint64_t from, uint64_t need) {
 // Reads n pixels into the planes, a block at a time. Pixels the file does not supply are 0:
 // either the planes came zeroed, or the tail is cleared here.
 void readPixels(std::FILE *f, const Planes &p, std::size_t n, bool zeroed) {
-    const auto split = pixelKernels::chosen().split;
+    const auto split = imgfile_detail::chosen().split;
     std::vector<uint8_t> block(3 * std::min(n, kBlockPixels));
     std::size_t done = 0;
     while (done < n) {
@@ -92,7 +92,7 @@ void readPixels(std::FILE *f, const Planes &p, std::size_t n, bool zeroed) {
 }
 
 bool writePixels(std::FILE *f, const image_desc &d, std::size_t n) {
-    const auto join = pixelKernels::chosen().join;
+    const auto join = imgfile_detail::chosen().join;
     std::vector<uint8_t> block(3 * std::min(n, kBlockPixels));
     for (std::size_t done = 0; done < n;) {
         const std::size_t count = std::min(n - done, kBlockPixels);
@@ -198,7 +198,7 @@ int writeImage(image_desc iDesc, targa_header head, const char *fName) {
     // No identification field and no colour map are written: pixels always start at byte 18.
     const bool written =
         std::fwrite(&head, kHeaderSize, 1, f.get()) == 1 && writePixels(f.get(), iDesc, *n);
-    if (tgakit_io::closeWritten(f.release(), written ? 0 : EIO) != 0) {
+    if (fileio::closeWritten(f.release(), written ? 0 : EIO) != 0) {
         std::fprintf(stderr, kCannotWrite, fName);
         return 0;
     }

@@ -1,5 +1,5 @@
 // Every pixel loop this machine runs gives exactly what the plain loops give.
-#include "imgfile/pixelKernels.h"
+#include "imgfile/imgfileDetail.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 // Every pixel count up to 100 (all the tails of 16- and 32-pixel steps) and longer odd runs,
 // from a source that starts off any alignment.
 TEST(pixelKernels, EveryVariantMatchesThePlainLoops) {
-    const auto variants = pixelKernels::available();
+    const auto variants = imgfile_detail::available();
     ASSERT_STREQ(variants.front().name, "plain");
-    EXPECT_STREQ(pixelKernels::chosen().name, variants.back().name);
+    EXPECT_STREQ(imgfile_detail::chosen().name, variants.back().name);
     std::vector<std::size_t> counts;
     for (std::size_t n = 0; n <= 100; ++n)
         counts.push_back(n);

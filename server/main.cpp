@@ -19,6 +19,7 @@
 #include "netio/netio.h"
 #include "server/messages.h"
 #include "server/server.h"
+#include "server/serverDetail.h"
 #include "stdstreams/stdstreams.h"
 #include "textUtil/textUtil.h"
 
@@ -84,18 +85,18 @@ bool sendInfoReply(int talk) {
 
 void converse(int service, int talk) {
     std::array<char, 10> name{};
-    if (read_header_checked(talk, name.data()) == 0) return;
+    if (server_detail::read_header_checked(talk, name.data()) == 0) return;
     std::printf(server_msg::kConnected, name.data());
 
     std::array<char, 100> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
         std::printf(server_msg::kWaiting);
-        if (read_chat_line(talk, line.data(), &last) == 0) return;
+        if (server_detail::read_chat_line(talk, line.data(), &last) == 0) return;
         std::printf(server_msg::kChat, line.data());
         if (startswith("envoie", line.data())) {
             std::printf(server_msg::kWillSend);
-            if (send_img_checked(service) == 0) return;
+            if (server_detail::send_img_checked(service) == 0) return;
         } else if (startswith("info", line.data())) {
             std::fflush(stdout);
             if (!sendInfoReply(talk)) return;

@@ -1,5 +1,6 @@
 // The chat server's transfers: image sending, name headers and chat lines.
 #include "server/server.h"
+#include "server/serverDetail.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -169,7 +170,7 @@ std::size_t nextLinePart(int sock, std::vector<char> &block) {
 
 }  // namespace
 
-int send_img_checked(int sock) {
+int server_detail::send_img_checked(int sock) {
     // Without O_NONBLOCK a FIFO would hold the open until a writer came; it is refused below.
     Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
@@ -198,10 +199,10 @@ int send_img_checked(int sock) {
 }
 
 void send_img(int sock) {
-    send_img_checked(sock);
+    server_detail::send_img_checked(sock);
 }
 
-int read_header_checked(int sock, char *name) {
+int server_detail::read_header_checked(int sock, char *name) {
     name[0] = '\0';
     std::int32_t length = 0;
     Io r = readAll(sock, &length, sizeof length);
@@ -227,10 +228,10 @@ int read_header_checked(int sock, char *name) {
 }
 
 void read_header(int sock, char *name) {
-    read_header_checked(sock, name);
+    server_detail::read_header_checked(sock, name);
 }
 
-int read_chat_line(int sock, char *line, unsigned char *last) {
+int server_detail::read_chat_line(int sock, char *line, unsigned char *last) {
     std::vector<char> block(kTalkBlock);
     std::size_t kept = 0;
     unsigned char byte = 0;

@@ -11,6 +11,7 @@
 
 #include "server/chatPeer.h"
 #include "server/server.h"
+#include "server/serverDetail.h"
 #include "testing/process.h"
 #include "testing/tempdir.h"
 
@@ -263,12 +264,12 @@ TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
     EXPECT_STREQ(name.data(), "abcdefghi");
     std::array<char, 100> line{};
     unsigned char last = 0;
-    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_EQ(server_detail::read_chat_line(a.get(), line.data(), &last), 1);
     EXPECT_STREQ(line.data(), "z\n");
     EXPECT_EQ(last, '\n');
     b.close();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(read_header_checked(a.get(), name.data()), 0);
+    EXPECT_EQ(server_detail::read_header_checked(a.get(), name.data()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connexion talk fermee par le client\n");
     EXPECT_STREQ(name.data(), "");
 }
@@ -281,9 +282,9 @@ TEST(readChatLine, TakesNothingPastTheLineEnd) {
     b.close();
     std::array<char, 100> line{};
     unsigned char last = 0;
-    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_EQ(server_detail::read_chat_line(a.get(), line.data(), &last), 1);
     EXPECT_STREQ(line.data(), "ab\n");
-    EXPECT_EQ(read_chat_line(a.get(), line.data(), &last), 1);
+    EXPECT_EQ(server_detail::read_chat_line(a.get(), line.data(), &last), 1);
     EXPECT_EQ(line.data(), "cd" + kFF);
     EXPECT_EQ(last, netio::kEndOfTalk);
     EXPECT_EQ(recvBytes(a, 100), "rest");

@@ -1,6 +1,6 @@
 // The compiled-in images directory of sizeAnalyser and its command-line override. Built into
 // each program with its own SIZE_ANALYSER_IMAGES_DIR.
-#include "sizeAnalyser/imagesDir.h"
+#include "sizeAnalyser/sizeAnalyserDetail.h"
 
 #include <cstdio>
 
@@ -12,12 +12,12 @@
 
 // External linkage and a size of its own keep the whole slot in the program, unfolded; a
 // directory name too long for it does not compile.
-extern const char sizeAnalyserImagesSlot[sizeAnalyser_dir::kSlotSize];
-const char sizeAnalyserImagesSlot[sizeAnalyser_dir::kSlotSize] =
+extern const char sizeAnalyserImagesSlot[sizeAnalyser_detail::kSlotSize];
+const char sizeAnalyserImagesSlot[sizeAnalyser_detail::kSlotSize] =
     "tgakit-sizeAnalyser-images-dir:" SIZE_ANALYSER_IMAGES_DIR;
 
-const char *analysedDirectory(int argc, char **argv) {
-    if (argc == 1) return sizeAnalyserImagesSlot + sizeof(sizeAnalyser_dir::kMarker) - 1;
+const char *sizeAnalyser_detail::analysedDirectory(int argc, char **argv) {
+    if (argc == 1) return sizeAnalyserImagesSlot + sizeof(sizeAnalyser_detail::kMarker) - 1;
     if (argc == 2 && argv[1][0] != '\0' && argv[1][0] != '-') return argv[1];
     std::fprintf(stderr, sizeAnalyser_msg::kUsage, argc > 0 ? argv[0] : "sizeAnalyser");
     return nullptr;

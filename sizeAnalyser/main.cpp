@@ -2,13 +2,13 @@
 // named on the command line.
 #include <cstdlib>
 
-#include "sizeAnalyser/imagesDir.h"
 #include "sizeAnalyser/sizeAnalyser.h"
+#include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
 int main(int argc, char **argv) {
     stdstreams::openMissing();
-    const char *const dir = analysedDirectory(argc, argv);
+    const char *const dir = sizeAnalyser_detail::analysedDirectory(argc, argv);
     if (dir == nullptr) return 2;
     diviserRepertoire(dir);
     // A report that could not be written is a failure, not a normal end.

@@ -8,15 +8,15 @@
 #include <iterator>
 #include <string>
 
-#include "sizeAnalyser/imagesDir.h"
+#include "sizeAnalyser/sizeAnalyserDetail.h"
 
 int main(int argc, char **argv) {
     if (argc != 3 || argv[2][0] != '/') {
         std::fprintf(stderr, "usage: %s <program> <absolute directory>\n", argv[0]);
         return EXIT_FAILURE;
     }
-    const std::string marker = std::string(sizeAnalyser_dir::kMarker) + "/";
-    const std::size_t room = sizeAnalyser_dir::kSlotSize - (marker.size() - 1);
+    const std::string marker = std::string(sizeAnalyser_detail::kMarker) + "/";
+    const std::size_t room = sizeAnalyser_detail::kSlotSize - (marker.size() - 1);
     const std::string dir = argv[2];
     if (dir.size() >= room) {
         std::fprintf(stderr, "%s: directory name too long\n", argv[0]);
@@ -31,7 +31,7 @@ int main(int argc, char **argv) {
     const std::size_t at = bytes.find(marker);
     if (bytes.empty() || at == std::string::npos ||
         bytes.find(marker, at + 1) != std::string::npos ||
-        bytes.size() - at < sizeAnalyser_dir::kSlotSize) {
+        bytes.size() - at < sizeAnalyser_detail::kSlotSize) {
         std::fprintf(stderr, "%s: %s holds no single images-directory slot\n", argv[0], argv[1]);
         return EXIT_FAILURE;
     }

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "bankList/bankWalk.h"
+#include "bankList/bankListDetail.h"
 #include "sizeAnalyser/messages.h"
 
 namespace {

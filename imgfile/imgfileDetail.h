@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-namespace pixelKernels {
+namespace imgfile_detail {
 
 // One way to run both loops. `split` turns n pixels of src (3n bytes) into n bytes of each of
 // b, g and r; `join` does the reverse into dst. Buffers never overlap.
@@ -26,4 +26,4 @@ std::span<const Variant> available();
 // The variant the store uses: the last of available(), chosen once, on first use.
 const Variant &chosen();
 
-}  // namespace pixelKernels
+}  // namespace imgfile_detail
