@@ -18,6 +18,7 @@
 #include "bankList/bankListDetail.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
+#include "netio/netio.h"
 
 namespace {
 
@@ -27,20 +28,6 @@ struct DirClose {
     void operator()(DIR *d) const { closedir(d); }
 };
 using Dir = std::unique_ptr<DIR, DirClose>;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // Pixel bytes of a whole-image read pass through this much memory, whatever a header claims.
 constexpr std::size_t kPixelBuffer = 256 * 1024;
@@ -87,7 +74,7 @@ targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pix
     const int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 && errno == ENXIO) return head;  // a socket, or a device with nothing behind it
     if (fd < 0) fail(kReadFailed);
-    const Fd file{fd};
+    const netio::Fd file{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0) fail(kReadFailed);
     // FIFOs, sockets and devices could block or never end; a subdirectory has no bytes.

@@ -1,5 +1,6 @@
-// Descriptor plumbing shared by the chat programs: an owning descriptor, whole reads and
-// writes that survive short transfers and interrupted calls, and the port argument.
+// Descriptor plumbing: the one owning descriptor of the toolkit (image bank, chat programs,
+// tests), whole reads and writes that survive short transfers and interrupted calls, and the
+// chat programs' port argument.
 // Header only and internal: nothing here is installed.
 #pragma once
 
