@@ -30,7 +30,7 @@ struct DirClose {
 using Dir = std::unique_ptr<DIR, DirClose>;
 
 // Pixel bytes of a whole-image read pass through this much memory, whatever a header claims.
-constexpr std::size_t kPixelBuffer = 256 * 1024;
+constexpr std::size_t kPixelBuffer = std::size_t{256} * 1024;
 
 [[noreturn]] void fail(const char *what) {
     std::perror(what);
@@ -71,10 +71,10 @@ bool skimPixels(int fd, const targa_header &head, std::span<unsigned char> buffe
 // opening never waits: a name checked beforehand may be renamed over by a FIFO before the open.
 targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pixels) {
     targa_header head{};
-    const int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 && errno == ENXIO) return head;  // a socket, or a device with nothing behind it
-    if (fd < 0) fail(kReadFailed);
-    const netio::Fd file{fd};
+    const netio::Fd file{openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (!file && errno == ENXIO) return head;  // a socket, or a device with nothing behind it
+    if (!file) fail(kReadFailed);
+    const int fd = file.get();
     struct stat st {};
     if (fstat(fd, &st) != 0) fail(kReadFailed);
     // FIFOs, sockets and devices could block or never end; a subdirectory has no bytes.

@@ -77,6 +77,8 @@ mode_t modeArgument(int flags, va_list args) {
 
 extern "C" {
 
+// The system's own declarations name their parameters in the reserved style.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 dirent *readdir(DIR *dir) {
     static auto real = next<dirent *(*)(DIR *)>("readdir");
     return failOrPass(real(dir));
@@ -150,5 +152,7 @@ ssize_t read(int fd, void *buffer, size_t count) {
     }
     return real(fd, buffer, count);
 }
+
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 }  // extern "C"

@@ -79,14 +79,14 @@ __attribute__((target("avx2"))) void splitAvx2(const uint8_t *__restrict src, st
                                                uint8_t *__restrict r) {
     __m256i mask[3][3];
     for (int c = 0; c < 3; ++c)
-        for (int p = 0; p < 3; ++p)
+        for (std::size_t p = 0; p < 3; ++p)
             mask[c][p] = _mm256_broadcastsi128_si256(
                 _mm_load_si128(reinterpret_cast<const __m128i *>(kShuffle.m[c][p])));
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         const uint8_t *s = src + 3 * i;
         __m256i v[3];
-        for (int p = 0; p < 3; ++p)
+        for (std::size_t p = 0; p < 3; ++p)
             v[p] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i *>(s + 48 + 16 * p),
                                        reinterpret_cast<const __m128i *>(s + 16 * p));
         uint8_t *out[3] = {b + i, g + i, r + i};
@@ -108,7 +108,7 @@ __attribute__((target("ssse3"))) void splitSsse3(const uint8_t *__restrict src, 
     for (; i + 16 <= n; i += 16) {
         const uint8_t *s = src + 3 * i;
         __m128i v[3];
-        for (int p = 0; p < 3; ++p)
+        for (std::size_t p = 0; p < 3; ++p)
             v[p] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 16 * p));
         uint8_t *out[3] = {b + i, g + i, r + i};
         for (int c = 0; c < 3; ++c) {
