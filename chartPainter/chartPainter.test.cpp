@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

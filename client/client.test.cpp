@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "client/client.h"
-#include "server/chatPeer.h"
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/chatPeer.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 using namespace chattest;
 

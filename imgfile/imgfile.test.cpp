@@ -13,8 +13,8 @@
 #include <tuple>
 #include <utility>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

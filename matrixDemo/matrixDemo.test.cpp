@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "testing/process.h"
+#include "tests/support/process.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <climits>
 #include <string>
 
-#include "server/chatPeer.h"
 #include "server/server.h"
 #include "server/serverDetail.h"
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/chatPeer.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 using namespace chattest;
 

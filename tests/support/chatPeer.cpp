@@ -1,5 +1,5 @@
 // Test support for the chat programs.
-#include "server/chatPeer.h"
+#include "tests/support/chatPeer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "testing/process.h"
+#include "tests/support/process.h"
 
 #include <fcntl.h>
 #include <poll.h>
