@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -25,10 +26,7 @@ namespace fs = std::filesystem;
 
 // A TGA header claiming width x height, followed by `pixelBytes` bytes of pixels.
 void writeTga(const fs::path &file, uint16_t width, uint16_t height, std::size_t pixelBytes = 0) {
-    const std::string dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF),
-                           char(height >> 8)};
-    tgatest::writeFile(file, std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) + dims +
-                                 std::string("\x18\0", 2) + std::string(pixelBytes, '\x55'));
+    tgatest::writeFile(file, tgatest::tgaHeader(width, height) + std::string(pixelBytes, '\x55'));
 }
 
 using List = bankList_detail::Bank;
@@ -52,13 +50,7 @@ std::vector<std::string> directoryOrder(const fs::path &dir) {
     return names;
 }
 
-template <class Fn>
-std::string captureStdout(Fn fn) {
-    testing::internal::CaptureStdout();
-    fn();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+using tgatest::printed;
 
 class Bank : public testing::Test {
   protected:
@@ -73,7 +65,7 @@ TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     tgatest::writeFile(dir / "notes.txt", "hello, this is not an image at all");
 
     List list;
-    EXPECT_EQ(captureStdout([&] { list.reset(readBankImage(path.c_str())); }), "");
+    EXPECT_EQ(printed([&] { list.reset(readBankImage(path.c_str())); }), "");
     const auto order = directoryOrder(dir.path());
     const auto all = nodes(list.get());
     ASSERT_EQ(all.size(), order.size());
@@ -97,23 +89,23 @@ TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     std::string expected;
     for (const auto &name : order)
         expected += "filename is " + name + "\n";
-    EXPECT_EQ(captureStdout([&] { printListImage(list.get()); }), expected);
+    EXPECT_EQ(printed([&] { printListImage(list.get()); }), expected);
 }
 
 TEST_F(Bank, ReadBankImageEmptyAndMissingDirectories) {
     NodeImage *list = reinterpret_cast<NodeImage *>(1);
-    EXPECT_EQ(captureStdout([&] { list = readBankImage(path.c_str()); }), "");
+    EXPECT_EQ(printed([&] { list = readBankImage(path.c_str()); }), "");
     EXPECT_EQ(list, nullptr);
-    EXPECT_EQ(captureStdout([] { printListImage(nullptr); }), "");
+    EXPECT_EQ(printed([] { printListImage(nullptr); }), "");
 
     const auto missing = (dir / "absent").string();
-    EXPECT_EQ(captureStdout([&] { list = readBankImage(missing.c_str()); }), "opendir failed!");
+    EXPECT_EQ(printed([&] { list = readBankImage(missing.c_str()); }), "opendir failed!");
     EXPECT_EQ(list, nullptr);
 }
 
 TEST_F(Bank, ReadBankImageSubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     fs::create_directory(dir / "sub");
-    tgatest::writeFile(dir / "short", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x80", 13));
+    tgatest::writeFile(dir / "short", tgatest::tgaHeader(0x80, 0).substr(0, 13));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
     fs::create_symlink(dir / "fifo", dir / "to-fifo");
     sockaddr_un addr{AF_UNIX, {}};
@@ -203,8 +195,7 @@ TEST_F(Bank, UpdateListPutsTheNewNodeFirst) {
     EXPECT_STREQ(all[0]->imageName, "b.tga");
     EXPECT_EQ(all[0]->size, 30);
     EXPECT_STREQ(all[1]->imageName, "a.tga");
-    EXPECT_EQ(captureStdout([&] { printListImage(head); }),
-              "filename is b.tga\nfilename is a.tga\n");
+    EXPECT_EQ(printed([&] { printListImage(head); }), "filename is b.tga\nfilename is a.tga\n");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,57 +15,36 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
 
 namespace {
 
-// What fn prints on the standard output, or with `err` on the standard error.
-template <class Fn>
-std::string printed(Fn fn, bool err = false) {
-    err ? testing::internal::CaptureStderr() : testing::internal::CaptureStdout();
-    fn();
-    std::fflush(stdout);
-    return err ? testing::internal::GetCapturedStderr() : testing::internal::GetCapturedStdout();
-}
+using tgatest::printed;
 
 // What fn prints on the standard error when run in a child process whose working directory is
 // a 64 KiB file system of its own (a tmpfs in the child's own mount namespace), ended by "!"
 // when fn left anything in that directory. No value when no such namespace can be made here.
 std::optional<std::string> printedOnSmallDisk(const std::function<void()> &fn) {
-    int fds[2];
-    if (pipe(fds) != 0) return std::nullopt;
     const std::string here = std::filesystem::current_path().string();
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
+    tgatest::Child child([&] {
         const bool mounted = unshare(CLONE_NEWNS) == 0 &&
                              mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
                              mount("tgakit", here.c_str(), "tmpfs", 0, "size=64k") == 0 &&
                              chdir(here.c_str()) == 0;
         if (!mounted) _exit(2);
-        dup2(fds[1], STDERR_FILENO);
         fn();
         if (std::filesystem::directory_iterator(".") != std::filesystem::directory_iterator())
             std::fputs("!", stderr);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[256];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
+    });
+    if (child.wait() != 0) return std::nullopt;
+    return child.err();
 }
 
-const std::string kLargeHeader("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18);
-const std::string kSmallHeader("\0\0\2\0\0\0\0\0\0\0\0\0\4\1\4\1\x18\x20", 18);
+const std::string kLargeHeader = tgatest::tgaHeader(600, 600, 0, 0x20);
+const std::string kSmallHeader = tgatest::tgaHeader(260, 260, 0, 0x20);
 
 // The picture a chart file should hold: a white square, painted by rectangles.
 class Picture {
@@ -269,7 +247,7 @@ TEST(afficherHis, PrintsRowsWithARunningSum) {
 TEST_F(Chart, UnwritableFileIsReportedAndNotWritten) {
     std::filesystem::create_directory("test.tga");
     int cnt[] = {10, 10, 10};
-    EXPECT_EQ(printed([&] { drawHis_threeRect(cnt); }, true), "test.tga: Is a directory\n");
+    EXPECT_EQ(tgatest::printedErr([&] { drawHis_threeRect(cnt); }), "test.tga: Is a directory\n");
 
     // A full disk: the header and pixels go nowhere, and that is said.
     const auto onFullDisk = printedOnSmallDisk([&] { drawHis_size(nullptr, cnt, 0, 1); });

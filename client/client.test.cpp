@@ -10,10 +10,11 @@
 
 #include "client/client.h"
 #include "tests/support/chatPeer.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
 
-using namespace chattest;
+using namespace tgatest;
 
 namespace {
 
@@ -35,8 +36,8 @@ class ClientTest : public ChatTest {
 
     // Plays the server: takes both connections of a client started as bob.
     void start(const std::string &redirect = "") {
-        Sock serviceListener = listenOn(port());
-        Sock talkListener = listenOn(kTalkPort);
+        Fd serviceListener = listenOn(port());
+        Fd talkListener = listenOn(kTalkPort);
         client_ = launch({"127.0.0.1", std::to_string(port()), "bob"}, redirect);
         service_ = acceptFrom(serviceListener);
         ASSERT_GE(service_.get(), 0);
@@ -58,7 +59,7 @@ class ClientTest : public ChatTest {
 
     tgatest::TempDir dir_;
     std::unique_ptr<Child> client_;
-    Sock service_, talk_;
+    Fd service_, talk_;
 };
 
 TEST_F(ClientTest, UsageErrorsExitOne) {
@@ -77,7 +78,7 @@ TEST_F(ClientTest, StartFailuresExitOne) {
     EXPECT_EQ(noServer->wait(), 1);
     EXPECT_EQ(noServer->err(), "Erreur de connexion");
 
-    Sock serviceOnly = listenOn(port());
+    Fd serviceOnly = listenOn(port());
     auto noTalk = launch({"127.0.0.1", std::to_string(port()), "bob"});
     EXPECT_EQ(noTalk->wait(), 1);
     EXPECT_EQ(noTalk->err(), "Erreur de connexion au talk: Connection refused\n");
@@ -269,7 +270,7 @@ TEST_F(ClientTest, TalksToTheRealServer) {
 TEST(writeHeader, LengthInHostOrderThenTheBareName) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     write_header(a.get(), "bob");
     write_header(a.get(), "");
     a.close();

@@ -13,6 +13,8 @@
 #include <tuple>
 #include <utility>
 
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
 
@@ -20,11 +22,7 @@ namespace {
 
 using Bytes = std::string;
 
-// An 18-byte header in file order; width and height little-endian.
-Bytes headerBytes(uint16_t width, uint16_t height, uint8_t idlength = 0, uint8_t descriptor = 0) {
-    const Bytes dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF), char(height >> 8)};
-    return char(idlength) + Bytes("\0\2\0\0\0\0\0\0\0\0\0", 11) + dims + "\x18" + char(descriptor);
-}
+using tgatest::tgaHeader;
 
 targa_header makeHeader(uint16_t width, uint16_t height, uint8_t descriptor = 0) {
     return {0, 0, 2, {}, width, height, {24, descriptor}};
@@ -73,13 +71,10 @@ Bytes pixels(const image_desc &d) {
 // when that is empty, else 0. Returns the standard output.
 std::string write(const image_desc &d, const targa_header &head, const std::string &name,
                   const std::string &err = "") {
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(writeImage(d, head, name.c_str()), err.empty() ? 1 : 0) << name;
-    std::fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), err);
-    return out;
+    const auto printed = tgatest::captured(
+        [&] { EXPECT_EQ(writeImage(d, head, name.c_str()), err.empty() ? 1 : 0) << name; });
+    EXPECT_EQ(printed.err, err);
+    return printed.out;
 }
 
 // readImageHead's result and the record it filled (or left untouched).
@@ -115,7 +110,7 @@ TEST_F(ImageFile, WritesHeaderThenBlueGreenRedPerPixel) {
     d.pBlue[0] = 1, d.pGreen[0] = 2, d.pRed[0] = 3;
     d.pBlue[1] = 4, d.pGreen[1] = 5, d.pRed[1] = 6;
     EXPECT_EQ(write(d, makeHeader(2, 1), file), "[read mem_targa] Header : 0 0 2 2 1 \n");
-    EXPECT_EQ(tgatest::readFile(file), headerBytes(2, 1) + Bytes("\1\2\3\4\5\6", 6));
+    EXPECT_EQ(tgatest::readFile(file), tgaHeader(2, 1) + Bytes("\1\2\3\4\5\6", 6));
 }
 
 TEST_F(ImageFile, DescriptorDimensionsWinOverTheHeader) {
@@ -125,7 +120,7 @@ TEST_F(ImageFile, DescriptorDimensionsWinOverTheHeader) {
     head.idlength = 7;  // printed and written back, but no identification field follows
     head.colourmaptype = 1;
     EXPECT_EQ(write(d, head, file), "[read mem_targa] Header : 7 1 2 3 2 \n");
-    Bytes expected = headerBytes(3, 2, 7);
+    Bytes expected = tgaHeader(3, 2, 7);
     expected[1] = 1;
     EXPECT_EQ(tgatest::readFile(file), expected + pixels(d));
 }
@@ -150,9 +145,9 @@ TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     const Bytes idAndPixels("\x0A\x0B\x0C\x01\x02\x03", 6);
     const std::pair<Bytes, Bytes> cases[] = {
         // Identification bytes are taken as pixels.
-        {headerBytes(2, 1, 3) + idAndPixels, idAndPixels},
+        {tgaHeader(2, 1, 3) + idAndPixels, idAndPixels},
         // A pixel cut short keeps the bytes it has.
-        {headerBytes(2, 2) + "\x11\x22\x33\x44", "\x11\x22\x33\x44" + Bytes(8, '\0')},
+        {tgaHeader(2, 2) + "\x11\x22\x33\x44", "\x11\x22\x33\x44" + Bytes(8, '\0')},
     };
     for (const auto &[bytes, planes] : cases) {
         tgatest::writeFile(file, bytes);
@@ -164,7 +159,7 @@ TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
 }
 
 TEST_F(ImageFile, HugeClaimInATinyFileStaysSmallInMemory) {
-    tgatest::writeFile(file, headerBytes(40000, 40000));
+    tgatest::writeFile(file, tgaHeader(40000, 40000));
     const std::size_t before = residentBytes();
     errno = 0;
     const Read r(file);
@@ -190,7 +185,7 @@ TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
     EXPECT_EQ(head.width, 0xABAB);
     // No file, then one whose pixel count leaves the signed 32-bit range.
     for (const int err : {ENOENT, EOVERFLOW}) {
-        if (err == EOVERFLOW) tgatest::writeFile(file, headerBytes(65535, 65535));
+        if (err == EOVERFLOW) tgatest::writeFile(file, tgaHeader(65535, 65535));
         errno = 0;
         const Read r(file);
         EXPECT_EQ(r.result, 0) << err;
@@ -206,7 +201,7 @@ TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 0, 5), 0);
     write(d, makeHeader(9, 9), file);
-    EXPECT_EQ(tgatest::readFile(file), headerBytes(0, 5));
+    EXPECT_EQ(tgatest::readFile(file), tgaHeader(0, 5));
     const Read back(file);
     ASSERT_EQ(back.result, 1);
     EXPECT_EQ(back.width, 0);
@@ -215,9 +210,9 @@ TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
 }
 
 TEST_F(ImageFile, ReadImageHeadReadsEighteenBytesAndZeroesWhatIsMissing) {
-    tgatest::writeFile(file, headerBytes(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
+    tgatest::writeFile(file, tgaHeader(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
     const auto cut = (dir / "cut").string();
-    tgatest::writeFile(cut, headerBytes(0x1234, 0x5678).substr(0, 13));
+    tgatest::writeFile(cut, tgaHeader(0x1234, 0x5678).substr(0, 13));
     // The cut file ends after the width's low byte; a directory gives no byte at all.
     const std::pair<std::string, targa_header> cases[] = {
         {file, makeHeader(640, 480, 0x20)},

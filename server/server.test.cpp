@@ -11,11 +11,13 @@
 
 #include "server/server.h"
 #include "server/serverDetail.h"
+#include "tests/support/capture.h"
 #include "tests/support/chatPeer.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
 
-using namespace chattest;
+using namespace tgatest;
 
 namespace {
 
@@ -68,7 +70,7 @@ class ServerTest : public ChatTest {
 
     tgatest::TempDir dir_;
     std::unique_ptr<Child> server_;
-    Sock service_, talk_;
+    Fd service_, talk_;
 };
 
 TEST_F(ServerTest, UsageErrorsExitOneBeforeListening) {
@@ -207,7 +209,7 @@ TEST_F(ServerTest, TalkConnectionOnlyFromTheServicePeer) {
     service_ = connectTo(port());
     ASSERT_TRUE(waitListening(kTalkPort));
     const std::string refused = "Connexion talk refusee depuis 127.0.0.2 : pas le client\n";
-    Sock stranger = connectFrom("127.0.0.2", kTalkPort);
+    Fd stranger = connectFrom("127.0.0.2", kTalkPort);
     ASSERT_GE(stranger.get(), 0);
     ASSERT_TRUE(server_->waitErr(refused));
     EXPECT_TRUE(closedByPeer(stranger));
@@ -257,7 +259,7 @@ TEST_F(ServerTest, StartsOnAMachineWithALongName) {
 TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     sendBytes(b, count32(12) + "abcdefghijklz\n");
     std::array<char, 10> name{};
     read_header(a.get(), name.data());
@@ -268,16 +270,16 @@ TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
     EXPECT_STREQ(line.data(), "z\n");
     EXPECT_EQ(last, '\n');
     b.close();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(server_detail::read_header_checked(a.get(), name.data()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connexion talk fermee par le client\n");
+    const std::string err =
+        printedErr([&] { EXPECT_EQ(server_detail::read_header_checked(a.get(), name.data()), 0); });
+    EXPECT_EQ(err, "Connexion talk fermee par le client\n");
     EXPECT_STREQ(name.data(), "");
 }
 
 TEST(readChatLine, TakesNothingPastTheLineEnd) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     sendBytes(b, "ab\ncd" + kFF + "rest");
     b.close();
     std::array<char, 100> line{};

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -46,10 +47,7 @@ class SizeAnalyserRun : public testing::Test {
 
     // A TGA header claiming width x height, followed by all its pixels.
     void image(const std::string &name, uint16_t width, uint16_t height) const {
-        const std::string dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF),
-                               char(height >> 8)};
-        tgatest::writeFile(dir / name, std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) + dims +
-                                           std::string("\x18\0", 2) +
+        tgatest::writeFile(dir / name, tgatest::tgaHeader(width, height) +
                                            std::string(std::size_t{width} * height * 3, '\x42'));
     }
 
@@ -227,10 +225,8 @@ TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
 
 TEST_F(SizeAnalyserRun, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
     // 65535 x 65535 in 18 bytes, and a sparse file holding all of a 20000 x 20000 image.
-    tgatest::writeFile(dir / "huge.tga",
-                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
-    tgatest::writeFile(dir / "sparse.tga",
-                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4E\x20\x4E\x18\0", 18));
+    tgatest::writeFile(dir / "huge.tga", tgatest::tgaHeader(65535, 65535));
+    tgatest::writeFile(dir / "sparse.tga", tgatest::tgaHeader(20000, 20000));
     fs::resize_file(dir / "sparse.tga", 18 + uintmax_t{20000} * 20000 * 3);
     const auto r = analyse("-1\n");
     EXPECT_EQ(r.exitCode, 0);
