@@ -18,6 +18,7 @@
 
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
+#include "tests/support/suite.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -58,7 +59,7 @@ class Bank : public testing::Test {
     const std::string path = dir.path().string();
 };
 
-TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
+TGATEST_F(Bank, readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     writeTga(dir / "b.tga", 100, 100);
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / ".hidden", 10, 10);
@@ -92,7 +93,7 @@ TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     EXPECT_EQ(printed([&] { printListImage(list.get()); }), expected);
 }
 
-TEST_F(Bank, ReadBankImageEmptyAndMissingDirectories) {
+TGATEST_F(Bank, readBankImage, EmptyAndMissingDirectories) {
     NodeImage *list = reinterpret_cast<NodeImage *>(1);
     EXPECT_EQ(printed([&] { list = readBankImage(path.c_str()); }), "");
     EXPECT_EQ(list, nullptr);
@@ -103,7 +104,7 @@ TEST_F(Bank, ReadBankImageEmptyAndMissingDirectories) {
     EXPECT_EQ(list, nullptr);
 }
 
-TEST_F(Bank, ReadBankImageSubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
+TGATEST_F(Bank, readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     fs::create_directory(dir / "sub");
     tgatest::writeFile(dir / "short", tgatest::tgaHeader(0x80, 0).substr(0, 13));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
@@ -128,7 +129,7 @@ TEST_F(Bank, ReadBankImageSubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     }
 }
 
-TEST_F(Bank, ReadBankImageLongNamesAreJoinedWhole) {
+TGATEST_F(Bank, readBankImage, LongNamesAreJoinedWhole) {
     // Cut at 254 characters, the longer name would open its shorter neighbour instead.
     const std::size_t room = 254 - dir.path().string().size() - 1;
     ASSERT_LT(room + 8, 255u);
@@ -142,14 +143,14 @@ TEST_F(Bank, ReadBankImageLongNamesAreJoinedWhole) {
     EXPECT_EQ(nodes(list.get()).size(), 2u);
 }
 
-TEST_F(Bank, ReadBankImageAnEntryThatCannotBeOpenedEndsTheProgram) {
+TGATEST_F(Bank, readBankImage, AnEntryThatCannotBeOpenedEndsTheProgram) {
     writeTga(dir / "fine.tga", 4, 4);
     fs::create_symlink(dir / "gone.tga", dir / "dangling.tga");
     EXPECT_EXIT(readBankImage(path.c_str()), testing::ExitedWithCode(1),
                 "^read image failed!: No such file or directory\n$");
 }
 
-TEST_F(Bank, CreateNodeImageHeaderFormCopiesNamesAndLeavesIdUnset) {
+TGATEST_F(Bank, createNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
     writeTga(dir / "img.tga", 640, 480);
     std::string dirName = path;
     std::string name = "img.tga";
@@ -163,7 +164,7 @@ TEST_F(Bank, CreateNodeImageHeaderFormCopiesNamesAndLeavesIdUnset) {
     EXPECT_EQ(n->next, nullptr);
 }
 
-TEST_F(Bank, CreateNodeImageWholeImageFormGivesTheSameNodeWithItsId) {
+TGATEST_F(Bank, createNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
     writeTga(dir / "full.tga", 100, 100, std::size_t{100} * 100 * 3);
     writeTga(dir / "short.tga", 640, 480, 5);
     for (const char *name : {"full.tga", "short.tga"}) {
@@ -181,7 +182,7 @@ TEST_F(Bank, CreateNodeImageWholeImageFormGivesTheSameNodeWithItsId) {
               (std::array{12884508, 65535, 65535}));
 }
 
-TEST_F(Bank, UpdateListPutsTheNewNodeFirst) {
+TGATEST_F(Bank, UpdateList, PutsTheNewNodeFirst) {
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / "b.tga", 100, 100);
     NodeImage *head = nullptr;

@@ -16,6 +16,7 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/suite.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -104,7 +105,7 @@ class ImageFile : public testing::Test {
     const std::string file = (dir / "f.tga").string();
 };
 
-TEST_F(ImageFile, WritesHeaderThenBlueGreenRedPerPixel) {
+TGATEST_F(ImageFile, writeImage, WritesHeaderThenBlueGreenRedPerPixel) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 2, 1), 2);
     d.pBlue[0] = 1, d.pGreen[0] = 2, d.pRed[0] = 3;
@@ -113,7 +114,7 @@ TEST_F(ImageFile, WritesHeaderThenBlueGreenRedPerPixel) {
     EXPECT_EQ(tgatest::readFile(file), tgaHeader(2, 1) + Bytes("\1\2\3\4\5\6", 6));
 }
 
-TEST_F(ImageFile, DescriptorDimensionsWinOverTheHeader) {
+TGATEST_F(ImageFile, writeImage, DescriptorDimensionsWinOverTheHeader) {
     Image d{};
     pattern(d, 3, 2);
     targa_header head = makeHeader(640, 480);
@@ -125,7 +126,7 @@ TEST_F(ImageFile, DescriptorDimensionsWinOverTheHeader) {
     EXPECT_EQ(tgatest::readFile(file), expected + pixels(d));
 }
 
-TEST_F(ImageFile, RoundTripGivesSamePlanesAndHeader) {
+TGATEST_F(ImageFile, readImage, RoundTripGivesSamePlanesAndHeader) {
     // Odd widths, and more pixels than one transfer block, so block and vector edges are crossed.
     for (auto [w, h] : {std::pair<uint16_t, uint16_t>{3, 2}, {1, 1}, {301, 97}, {411, 203}}) {
         Image d{};
@@ -141,7 +142,7 @@ TEST_F(ImageFile, RoundTripGivesSamePlanesAndHeader) {
     }
 }
 
-TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
+TGATEST_F(ImageFile, readImage, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     const Bytes idAndPixels("\x0A\x0B\x0C\x01\x02\x03", 6);
     const std::pair<Bytes, Bytes> cases[] = {
         // Identification bytes are taken as pixels.
@@ -158,7 +159,7 @@ TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     }
 }
 
-TEST_F(ImageFile, HugeClaimInATinyFileStaysSmallInMemory) {
+TGATEST_F(ImageFile, readImage, HugeClaimInATinyFileStaysSmallInMemory) {
     tgatest::writeFile(file, tgaHeader(40000, 40000));
     const std::size_t before = residentBytes();
     errno = 0;
@@ -177,7 +178,7 @@ TEST_F(ImageFile, HugeClaimInATinyFileStaysSmallInMemory) {
     EXPECT_LT(residentBytes(), before + (64u << 20));
 }
 
-TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
+TGATEST_F(ImageFile, readImage, FailedReadsLeaveTheRecordsUntouched) {
     errno = 0;
     const auto [result, head] = readHead(file);
     EXPECT_EQ(result, 0);
@@ -197,7 +198,7 @@ TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
     }
 }
 
-TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
+TGATEST_F(ImageFile, readImage, EmptyImageGetsPlanesAndNoPixels) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 0, 5), 0);
     write(d, makeHeader(9, 9), file);
@@ -209,7 +210,7 @@ TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
     EXPECT_NE(back.pBlue, nullptr);
 }
 
-TEST_F(ImageFile, ReadImageHeadReadsEighteenBytesAndZeroesWhatIsMissing) {
+TGATEST_F(ImageFile, readImageHead, ReadsEighteenBytesAndZeroesWhatIsMissing) {
     tgatest::writeFile(file, tgaHeader(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
     const auto cut = (dir / "cut").string();
     tgatest::writeFile(cut, tgaHeader(0x1234, 0x5678).substr(0, 13));
@@ -226,7 +227,7 @@ TEST_F(ImageFile, ReadImageHeadReadsEighteenBytesAndZeroesWhatIsMissing) {
     }
 }
 
-TEST_F(ImageFile, WriteImageReportsFilesThatCannotBeCreatedOrWritten) {
+TGATEST_F(ImageFile, writeImage, ReportsFilesThatCannotBeCreatedOrWritten) {
     Image d{};
     pattern(d, 4, 4);
     const auto missing = (dir / "no" / "such.tga").string();
@@ -236,7 +237,7 @@ TEST_F(ImageFile, WriteImageReportsFilesThatCannotBeCreatedOrWritten) {
     write(d, makeHeader(4, 4), "/dev/full", "Cannot write the file \"/dev/full\".\n");
 }
 
-TEST_F(ImageFile, WriteImageRefusesABadDescriptorBeforeTouchingTheFile) {
+TGATEST_F(ImageFile, writeImage, RefusesABadDescriptorBeforeTouchingTheFile) {
     tgatest::writeFile(file, "an earlier image");
     Image d{};
     pattern(d, 4, 4);
@@ -274,7 +275,7 @@ TEST(mallocImage, AllocatesThreePlanesOrNothing) {
 
 // Files both ways: ImageMagick writes a 24-bit uncompressed TGA of a known picture that the
 // planes must hold, and reads the picture of one of ours.
-TEST_F(ImageFile, ExchangesFilesWithImageMagick) {
+TGATEST_F(ImageFile, readImage, ExchangesFilesWithImageMagick) {
     const std::string convert = tool("convert"), identify = tool("identify");
     if (convert.empty() || identify.empty()) GTEST_SKIP() << "ImageMagick is not installed";
     // 3 x 2 picture, rows top to bottom, RGB per pixel.
