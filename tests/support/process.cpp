@@ -97,7 +97,7 @@ void Child::send(std::string_view bytes) {
 
 void Child::type(std::string_view bytes) {
     send(bytes);
-    const auto deadline = Clock::now() + 10000ms;
+    const auto deadline = Clock::now() + Ms{10000};
     while (!pending_.empty() && in_ && Clock::now() < deadline)
         pump(left(deadline));
     if (!pending_.empty()) throw std::runtime_error("Child: cannot write its input");
@@ -160,7 +160,7 @@ int Child::wait(Ms limit) {
             timedOut_ = true;
             break;
         }
-        if (!pump(10ms)) std::this_thread::sleep_for(1ms);
+        if (!pump(Ms{10})) std::this_thread::sleep_for(Ms{1});
     }
     pid_ = -1;
     in_.reset();
