@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
+#include "tests/support/suite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -25,10 +27,7 @@ namespace fs = std::filesystem;
 
 // A TGA header claiming width x height, followed by `pixelBytes` bytes of pixels.
 void writeTga(const fs::path &file, uint16_t width, uint16_t height, std::size_t pixelBytes = 0) {
-    const std::string dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF),
-                           char(height >> 8)};
-    tgatest::writeFile(file, std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) + dims +
-                                 std::string("\x18\0", 2) + std::string(pixelBytes, '\x55'));
+    tgatest::writeFile(file, tgatest::tgaHeader(width, height) + std::string(pixelBytes, '\x55'));
 }
 
 using List = bankList_detail::Bank;
@@ -52,13 +51,7 @@ std::vector<std::string> directoryOrder(const fs::path &dir) {
     return names;
 }
 
-template <class Fn>
-std::string captureStdout(Fn fn) {
-    testing::internal::CaptureStdout();
-    fn();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+using tgatest::printed;
 
 class Bank : public testing::Test {
   protected:
@@ -66,14 +59,14 @@ class Bank : public testing::Test {
     const std::string path = dir.path().string();
 };
 
-TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
+TGATEST_F(Bank, readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     writeTga(dir / "b.tga", 100, 100);
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / ".hidden", 10, 10);
     tgatest::writeFile(dir / "notes.txt", "hello, this is not an image at all");
 
     List list;
-    EXPECT_EQ(captureStdout([&] { list.reset(readBankImage(path.c_str())); }), "");
+    EXPECT_EQ(printed([&] { list.reset(readBankImage(path.c_str())); }), "");
     const auto order = directoryOrder(dir.path());
     const auto all = nodes(list.get());
     ASSERT_EQ(all.size(), order.size());
@@ -97,23 +90,23 @@ TEST_F(Bank, ReadBankImageNodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     std::string expected;
     for (const auto &name : order)
         expected += "filename is " + name + "\n";
-    EXPECT_EQ(captureStdout([&] { printListImage(list.get()); }), expected);
+    EXPECT_EQ(printed([&] { printListImage(list.get()); }), expected);
 }
 
-TEST_F(Bank, ReadBankImageEmptyAndMissingDirectories) {
+TGATEST_F(Bank, readBankImage, EmptyAndMissingDirectories) {
     NodeImage *list = reinterpret_cast<NodeImage *>(1);
-    EXPECT_EQ(captureStdout([&] { list = readBankImage(path.c_str()); }), "");
+    EXPECT_EQ(printed([&] { list = readBankImage(path.c_str()); }), "");
     EXPECT_EQ(list, nullptr);
-    EXPECT_EQ(captureStdout([] { printListImage(nullptr); }), "");
+    EXPECT_EQ(printed([] { printListImage(nullptr); }), "");
 
     const auto missing = (dir / "absent").string();
-    EXPECT_EQ(captureStdout([&] { list = readBankImage(missing.c_str()); }), "opendir failed!");
+    EXPECT_EQ(printed([&] { list = readBankImage(missing.c_str()); }), "opendir failed!");
     EXPECT_EQ(list, nullptr);
 }
 
-TEST_F(Bank, ReadBankImageSubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
+TGATEST_F(Bank, readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     fs::create_directory(dir / "sub");
-    tgatest::writeFile(dir / "short", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x80", 13));
+    tgatest::writeFile(dir / "short", tgatest::tgaHeader(0x80, 0).substr(0, 13));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
     fs::create_symlink(dir / "fifo", dir / "to-fifo");
     sockaddr_un addr{AF_UNIX, {}};
@@ -136,7 +129,7 @@ TEST_F(Bank, ReadBankImageSubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     }
 }
 
-TEST_F(Bank, ReadBankImageLongNamesAreJoinedWhole) {
+TGATEST_F(Bank, readBankImage, LongNamesAreJoinedWhole) {
     // Cut at 254 characters, the longer name would open its shorter neighbour instead.
     const std::size_t room = 254 - dir.path().string().size() - 1;
     ASSERT_LT(room + 8, 255u);
@@ -150,14 +143,14 @@ TEST_F(Bank, ReadBankImageLongNamesAreJoinedWhole) {
     EXPECT_EQ(nodes(list.get()).size(), 2u);
 }
 
-TEST_F(Bank, ReadBankImageAnEntryThatCannotBeOpenedEndsTheProgram) {
+TGATEST_F(Bank, readBankImage, AnEntryThatCannotBeOpenedEndsTheProgram) {
     writeTga(dir / "fine.tga", 4, 4);
     fs::create_symlink(dir / "gone.tga", dir / "dangling.tga");
     EXPECT_EXIT(readBankImage(path.c_str()), testing::ExitedWithCode(1),
                 "^read image failed!: No such file or directory\n$");
 }
 
-TEST_F(Bank, CreateNodeImageHeaderFormCopiesNamesAndLeavesIdUnset) {
+TGATEST_F(Bank, createNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
     writeTga(dir / "img.tga", 640, 480);
     std::string dirName = path;
     std::string name = "img.tga";
@@ -171,7 +164,7 @@ TEST_F(Bank, CreateNodeImageHeaderFormCopiesNamesAndLeavesIdUnset) {
     EXPECT_EQ(n->next, nullptr);
 }
 
-TEST_F(Bank, CreateNodeImageWholeImageFormGivesTheSameNodeWithItsId) {
+TGATEST_F(Bank, createNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
     writeTga(dir / "full.tga", 100, 100, std::size_t{100} * 100 * 3);
     writeTga(dir / "short.tga", 640, 480, 5);
     for (const char *name : {"full.tga", "short.tga"}) {
@@ -189,7 +182,7 @@ TEST_F(Bank, CreateNodeImageWholeImageFormGivesTheSameNodeWithItsId) {
               (std::array{12884508, 65535, 65535}));
 }
 
-TEST_F(Bank, UpdateListPutsTheNewNodeFirst) {
+TGATEST_F(Bank, UpdateList, PutsTheNewNodeFirst) {
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / "b.tga", 100, 100);
     NodeImage *head = nullptr;
@@ -203,8 +196,7 @@ TEST_F(Bank, UpdateListPutsTheNewNodeFirst) {
     EXPECT_STREQ(all[0]->imageName, "b.tga");
     EXPECT_EQ(all[0]->size, 30);
     EXPECT_STREQ(all[1]->imageName, "a.tga");
-    EXPECT_EQ(captureStdout([&] { printListImage(head); }),
-              "filename is b.tga\nfilename is a.tga\n");
+    EXPECT_EQ(printed([&] { printListImage(head); }), "filename is b.tga\nfilename is a.tga\n");
 }
 
 }  // namespace

@@ -6,12 +6,12 @@ target_link_libraries(imaging_read PRIVATE bankList imgfile benchmark::benchmark
 tgakit_warnings(imaging_read)
 
 # Writes N images of W x H with the toolkit's writer.
-add_executable(imaging_make ${CMAKE_CURRENT_LIST_DIR}/imaging_make.bench.cpp)
+add_executable(imaging_make ${CMAKE_CURRENT_LIST_DIR}/imaging_make.cpp)
 target_link_libraries(imaging_make PRIVATE imgfile)
 tgakit_warnings(imaging_make)
 
 # Runs a command several times: best wall time and peak resident memory of the child.
-add_executable(imaging_measure ${CMAKE_CURRENT_LIST_DIR}/imaging_measure.bench.cpp)
+add_executable(imaging_measure ${CMAKE_CURRENT_LIST_DIR}/imaging_measure.cpp)
 tgakit_warnings(imaging_measure)
 
 # sizeAnalyser itself, analysing a fixed directory that imaging.sh links to its data.

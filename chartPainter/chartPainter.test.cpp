@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,57 +15,37 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/suite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
-// What fn prints on the standard output, or with `err` on the standard error.
-template <class Fn>
-std::string printed(Fn fn, bool err = false) {
-    err ? testing::internal::CaptureStderr() : testing::internal::CaptureStdout();
-    fn();
-    std::fflush(stdout);
-    return err ? testing::internal::GetCapturedStderr() : testing::internal::GetCapturedStdout();
-}
+using tgatest::printed;
 
 // What fn prints on the standard error when run in a child process whose working directory is
 // a 64 KiB file system of its own (a tmpfs in the child's own mount namespace), ended by "!"
 // when fn left anything in that directory. No value when no such namespace can be made here.
 std::optional<std::string> printedOnSmallDisk(const std::function<void()> &fn) {
-    int fds[2];
-    if (pipe(fds) != 0) return std::nullopt;
     const std::string here = std::filesystem::current_path().string();
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
+    tgatest::Child child([&] {
         const bool mounted = unshare(CLONE_NEWNS) == 0 &&
                              mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
                              mount("tgakit", here.c_str(), "tmpfs", 0, "size=64k") == 0 &&
                              chdir(here.c_str()) == 0;
         if (!mounted) _exit(2);
-        dup2(fds[1], STDERR_FILENO);
         fn();
         if (std::filesystem::directory_iterator(".") != std::filesystem::directory_iterator())
             std::fputs("!", stderr);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[256];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
+    });
+    if (child.wait() != 0) return std::nullopt;
+    return child.err();
 }
 
-const std::string kLargeHeader("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18);
-const std::string kSmallHeader("\0\0\2\0\0\0\0\0\0\0\0\0\4\1\4\1\x18\x20", 18);
+const std::string kLargeHeader = tgatest::tgaHeader(600, 600, 0, 0x20);
+const std::string kSmallHeader = tgatest::tgaHeader(260, 260, 0, 0x20);
 
 // The picture a chart file should hold: a white square, painted by rectangles.
 class Picture {
@@ -83,7 +62,8 @@ class Picture {
         return *this;
     }
 
-    // Compares with a chart file and names the first pixel that differs.
+    // Compares with a chart file and names the first pixel that differs. Called inside
+    // ASSERT_NO_FATAL_FAILURE, so the test stops at the first wrong picture.
     void expectFile(const char *name) const {
         const std::string file = tgatest::readFile(name);
         ASSERT_EQ(file.size(), 18 + bytes_.size());
@@ -159,28 +139,28 @@ TEST(writeheader, WritesEighteenBytesWideFieldsLowByteFirst) {
               std::string("\1\2\3\5\4\7\6\x8\xa\x9\xc\xb\xe\xd\x0f\xf0\x10\x11", 18));
 }
 
-TEST_F(Chart, HistogramWithoutBarsIsTheFrameAndGrid) {
+TGATEST_F(Chart, drawHisImage_main, WithoutBarsIsTheFrameAndGrid) {
     int zeros[96] = {};
     drawHisImage_main(zeros, 111, 1000);
-    largeFrame().expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(largeFrame().expectFile("test.tga"));
     // Two-channel and unknown selectors draw nothing, whatever the heights.
     std::vector<int> tall(96, 100);
     for (int selector : {0, 11, 101, 110, 2, -1}) {
         drawHisImage_main(tall.data(), selector, 0);
-        largeFrame().expectFile("test.tga");
+        ASSERT_NO_FATAL_FAILURE(largeFrame().expectFile("test.tga"));
     }
 }
 
-TEST_F(Chart, HistogramDrawsOnlyTheSelectedChannel) {
+TGATEST_F(Chart, drawHisImage_main, DrawsOnlyTheSelectedChannel) {
     std::vector<int> his(96, 20);
     drawHisImage_main(his.data(), 10, 7);
     Picture want = largeFrame();
     for (std::size_t i = 0; i < 32; ++i)
         want.fill(48 + 16 * i, 51 + 16 * i, 530, 549, kGreen);
-    want.expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(want.expectFile("test.tga"));
 }
 
-TEST_F(Chart, HistogramBarsOverwriteTheAxisAndAreCutAtTheCanvas) {
+TGATEST_F(Chart, drawHisImage_main, BarsOverwriteTheAxisAndAreCutAtTheCanvas) {
     std::vector<int> his(96, 0);
     his[0] = 10;             // blue bin 0 covers the vertical axis
     his[3] = -7;             // draws nothing
@@ -193,10 +173,10 @@ TEST_F(Chart, HistogramBarsOverwriteTheAxisAndAreCutAtTheCanvas) {
     want.fill(44, 47, 540, 549, kBlue);
     want.fill(64, 67, 0, 549, kGreen);
     want.fill(548, 551, 0, 549, kRed);
-    want.expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(want.expectFile("test.tga"));
 }
 
-TEST_F(Chart, SizeChartBarsFollowTheShareOfImages) {
+TGATEST_F(Chart, drawHis_size, BarsFollowTheShareOfImages) {
     int num[] = {5, 10, 0, 20};
     std::string lines;
     for (int yy : {50, 100, 0, 200}) {
@@ -207,15 +187,15 @@ TEST_F(Chart, SizeChartBarsFollowTheShareOfImages) {
     Picture want = smallFrame();
     want.fill(35, 49, 180, 229, kBlack).fill(55, 69, 130, 229, kBlack);
     want.fill(95, 109, 30, 229, kBlack);
-    want.expectFile("test_size.tga");
+    ASSERT_NO_FATAL_FAILURE(want.expectFile("test_size.tga"));
 }
 
-TEST_F(Chart, SizeChartKeepsBadInputOnTheCanvas) {
+TGATEST_F(Chart, drawHis_size, KeepsBadInputOnTheCanvas) {
     // No classes, or no images to divide by: the bare frame and no lines.
     int one[] = {1};
     for (const auto &c : {std::pair{0, 5}, {1, 0}, {1, -3}}) {
         EXPECT_EQ(printed([&] { drawHis_size(nullptr, one, c.first, c.second); }), "");
-        smallFrame().expectFile("test_size.tga");
+        ASSERT_NO_FATAL_FAILURE(smallFrame().expectFile("test_size.tga"));
     }
     // Twelve classes: the eleventh stands right of the arrowhead, the twelfth is not drawn.
     // A negative count draws nothing; a huge one neither overflows nor leaves the canvas.
@@ -230,27 +210,28 @@ TEST_F(Chart, SizeChartKeepsBadInputOnTheCanvas) {
     want.fill(55, 69, 0, 229, kBlack);
     for (std::size_t i = 2; i < 11; ++i)
         want.fill(35 + 20 * i, 49 + 20 * i, 30, 229, kBlack);
-    want.expectFile("test_size.tga");
+    ASSERT_NO_FATAL_FAILURE(want.expectFile("test_size.tga"));
 }
 
-TEST_F(Chart, ThreeBarsStandOnTheGridThatFitsTheCanvas) {
+TGATEST_F(Chart, drawHis_threeRect, ThreeBarsStandOnTheGridThatFitsTheCanvas) {
     Picture grid = smallFrame();
     for (std::size_t row : {50u, 150u, 250u})
         grid.fill(44, 257, row, row, kBlack, 3);
     int none[] = {0, 0, 0};
     drawHis_threeRect(none);
-    grid.expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(grid.expectFile("test.tga"));
 
     int cnt[] = {40, 200, 230};
     drawHis_threeRect(cnt);
     Picture want = grid;
     want.fill(35, 94, 190, 229, kBlue).fill(100, 159, 30, 229, kGreen);
-    want.fill(165, 194, 0, 229, kRed).expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(want.fill(165, 194, 0, 229, kRed).expectFile("test.tga"));
 
     int odd[] = {-5, 1, 999};
     drawHis_threeRect(odd);
     want = grid;
-    want.fill(100, 159, 229, 229, kGreen).fill(165, 194, 0, 229, kRed).expectFile("test.tga");
+    ASSERT_NO_FATAL_FAILURE(
+        want.fill(100, 159, 229, 229, kGreen).fill(165, 194, 0, 229, kRed).expectFile("test.tga"));
 }
 
 TEST(afficherHis, PrintsRowsWithARunningSum) {
@@ -266,10 +247,10 @@ TEST(afficherHis, PrintsRowsWithARunningSum) {
     EXPECT_EQ(whole.substr(whole.rfind("sum")), "sum is 804 \n");  // 45 + 3 * 253
 }
 
-TEST_F(Chart, UnwritableFileIsReportedAndNotWritten) {
+TGATEST_F(Chart, drawHis_threeRect, UnwritableFileIsReportedAndNotWritten) {
     std::filesystem::create_directory("test.tga");
     int cnt[] = {10, 10, 10};
-    EXPECT_EQ(printed([&] { drawHis_threeRect(cnt); }, true), "test.tga: Is a directory\n");
+    EXPECT_EQ(tgatest::printedErr([&] { drawHis_threeRect(cnt); }), "test.tga: Is a directory\n");
 
     // A full disk: the header and pixels go nowhere, and that is said.
     const auto onFullDisk = printedOnSmallDisk([&] { drawHis_size(nullptr, cnt, 0, 1); });
@@ -279,7 +260,7 @@ TEST_F(Chart, UnwritableFileIsReportedAndNotWritten) {
 
 // A chart takes its file's name only once complete: a link there is replaced, not written
 // through, and a FIFO there does not block.
-TEST_F(Chart, ReplacesWhatHeldTheNameNeverWritesThroughIt) {
+TGATEST_F(Chart, drawHis_threeRect, ReplacesWhatHeldTheNameNeverWritesThroughIt) {
     tgatest::writeFile("victim", "keep");
     std::filesystem::create_symlink("victim", "test.tga");
     ASSERT_EQ(mkfifo("test_size.tga", 0600), 0);
@@ -288,7 +269,7 @@ TEST_F(Chart, ReplacesWhatHeldTheNameNeverWritesThroughIt) {
     drawHis_size(nullptr, cnt, 0, 1);
     EXPECT_EQ(tgatest::readFile("victim"), "keep");
     EXPECT_FALSE(std::filesystem::is_symlink("test.tga"));
-    smallFrame().expectFile("test_size.tga");
+    ASSERT_NO_FATAL_FAILURE(smallFrame().expectFile("test_size.tga"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);
 }
 

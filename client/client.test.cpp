@@ -9,11 +9,13 @@
 #include <thread>
 
 #include "client/client.h"
-#include "server/chatPeer.h"
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/chatPeer.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/suite.h"
+#include "tests/support/tempdir.h"
 
-using namespace chattest;
+using namespace tgatest;
 
 namespace {
 
@@ -33,10 +35,11 @@ class ClientTest : public ChatTest {
         return std::make_unique<Child>(argv, dir_.path());
     }
 
-    // Plays the server: takes both connections of a client started as bob.
+    // Plays the server: takes both connections of a client started as bob. Called inside
+    // ASSERT_NO_FATAL_FAILURE, so a failed start ends the test.
     void start(const std::string &redirect = "") {
-        Sock serviceListener = listenOn(port());
-        Sock talkListener = listenOn(kTalkPort);
+        Fd serviceListener = listenOn(port());
+        Fd talkListener = listenOn(kTalkPort);
         client_ = launch({"127.0.0.1", std::to_string(port()), "bob"}, redirect);
         service_ = acceptFrom(serviceListener);
         ASSERT_GE(service_.get(), 0);
@@ -58,10 +61,10 @@ class ClientTest : public ChatTest {
 
     tgatest::TempDir dir_;
     std::unique_ptr<Child> client_;
-    Sock service_, talk_;
+    Fd service_, talk_;
 };
 
-TEST_F(ClientTest, UsageErrorsExitOne) {
+TGATEST_F(ClientTest, client, UsageErrorsExitOne) {
     const std::string client = tgatest::program("client").string();
     for (const auto &argv :
          {std::vector<std::string>{client, "a", "1"}, {client, "a", "1", "b", "c"}}) {
@@ -72,12 +75,12 @@ TEST_F(ClientTest, UsageErrorsExitOne) {
     }
 }
 
-TEST_F(ClientTest, StartFailuresExitOne) {
+TGATEST_F(ClientTest, client, StartFailuresExitOne) {
     auto noServer = launch({"127.0.0.1", std::to_string(port()), "bob"});
     EXPECT_EQ(noServer->wait(), 1);
     EXPECT_EQ(noServer->err(), "Erreur de connexion");
 
-    Sock serviceOnly = listenOn(port());
+    Fd serviceOnly = listenOn(port());
     auto noTalk = launch({"127.0.0.1", std::to_string(port()), "bob"});
     EXPECT_EQ(noTalk->wait(), 1);
     EXPECT_EQ(noTalk->err(), "Erreur de connexion au talk: Connection refused\n");
@@ -89,8 +92,8 @@ TEST_F(ClientTest, StartFailuresExitOne) {
     EXPECT_EQ(unknown->err(), "Machine inconnue : " + std::string(70, 'q') + ".invalid\n");
 }
 
-TEST_F(ClientTest, ConversationWithPiecewiseImageAndInfoReplies) {
-    start();
+TGATEST_F(ClientTest, client, ConversationWithPiecewiseImageAndInfoReplies) {
+    ASSERT_NO_FATAL_FAILURE(start());
     client_->type("transforme photo\n");
     EXPECT_EQ(recvBytes(talk_, 17), "transforme photo\n");
 
@@ -130,8 +133,8 @@ TEST_F(ClientTest, ConversationWithPiecewiseImageAndInfoReplies) {
                                   "Info du serveur : fin\n");
 }
 
-TEST_F(ClientTest, StoredFileIsExactlyTheLastImage) {
-    start();
+TGATEST_F(ClientTest, client, StoredFileIsExactlyTheLastImage) {
+    ASSERT_NO_FATAL_FAILURE(start());
     transfer("\xFF\xFF\xFF\xFF");  // no image: an empty file, output/ made for it
     EXPECT_EQ(output(), "");
     tgatest::writeFile(dir_ / "output/testsortie.tga", "an older, longer image");
@@ -146,11 +149,11 @@ TEST_F(ClientTest, StoredFileIsExactlyTheLastImage) {
     EXPECT_EQ(client_->wait(), 0);
 }
 
-TEST_F(ClientTest, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
+TGATEST_F(ClientTest, client, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
     std::filesystem::create_directory(dir_ / "output");
     tgatest::writeFile(dir_ / "output/testsortie.tga", "old image");
     tgatest::writeFile(dir_ / "output/testsortie.tga.part", "older part");
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     client_->type("envoie\n");
     sendBytes(service_, count32(0x7FFFFFFF) + "0123456789");
     service_.close();
@@ -168,11 +171,11 @@ TEST_F(ClientTest, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "output"), {}), 2);
 }
 
-TEST_F(ClientTest, NewImageReplacesALinkOrFifoWithoutWritingThrough) {
+TGATEST_F(ClientTest, client, NewImageReplacesALinkOrFifoWithoutWritingThrough) {
     std::filesystem::create_directory(dir_ / "output");
     tgatest::writeFile(dir_ / "precious", "precious");
     std::filesystem::create_symlink("../precious", dir_ / "output/testsortie.tga");
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     transfer(count32(3) + "new");
     EXPECT_EQ(tgatest::readFile(dir_ / "precious"), "precious");
     EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "output/testsortie.tga"));
@@ -192,16 +195,16 @@ TEST_F(ClientTest, NewImageReplacesALinkOrFifoWithoutWritingThrough) {
     EXPECT_EQ(client_->err(), "");
 }
 
-TEST_F(ClientTest, ClosedOrFullStandardStreams) {
+TGATEST_F(ClientTest, client, ClosedOrFullStandardStreams) {
     // A closed console is an ended one: the conversation ends as after Ctrl-D.
-    start("<&-");
+    ASSERT_NO_FATAL_FAILURE(start("<&-"));
     EXPECT_EQ(recvBytes(talk_, 1), kFF);
     EXPECT_EQ(client_->wait(), 0);
     EXPECT_TRUE(closedByPeer(service_));
     EXPECT_EQ(client_->out(), kStart);
 
     // Closed outputs send nothing to the server.
-    start(">&- 2>&-");
+    ASSERT_NO_FATAL_FAILURE(start(">&- 2>&-"));
     client_->type("transforme x\n");
     EXPECT_EQ(recvBytes(talk_, 13), "transforme x\n");
     client_->endInput();
@@ -210,15 +213,15 @@ TEST_F(ClientTest, ClosedOrFullStandardStreams) {
     EXPECT_TRUE(closedByPeer(service_));
 
     // Lost output is a failure.
-    start(">/dev/full");
+    ASSERT_NO_FATAL_FAILURE(start(">/dev/full"));
     client_->endInput();
     EXPECT_EQ(recvBytes(talk_, 1), kFF);
     EXPECT_EQ(client_->wait(), 1);
     EXPECT_EQ(client_->err(), "client: No space left on device\n");
 }
 
-TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
-    start();
+TGATEST_F(ClientTest, client, LongLinesAreSentWholeAndEndOnTheirLastByte) {
+    ASSERT_NO_FATAL_FAILURE(start());
     const std::string tail(2000, 'x');
     client_->type("transforme" + tail + "\n");
     EXPECT_EQ(recvBytes(talk_, 2011), "transforme" + tail + "\n");
@@ -230,18 +233,18 @@ TEST_F(ClientTest, LongLinesAreSentWholeAndEndOnTheirLastByte) {
     EXPECT_EQ(client_->wait(), 0);
 }
 
-TEST_F(ClientTest, ServerClosingTheTalkEndsTheClient) {
+TGATEST_F(ClientTest, client, ServerClosingTheTalkEndsTheClient) {
     // Closing first leaves the talk port in its closing state for a minute, which the tests that
     // follow would trip over where they share the loopback network.
     if (!isolated_) GTEST_SKIP() << "needs a network namespace of its own";
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     talk_.close();
     EXPECT_EQ(client_->wait(), 0);
     EXPECT_EQ(client_->err(), "Connexion talk fermee par le serveur\n");
     EXPECT_TRUE(closedByPeer(service_));
 }
 
-TEST_F(ClientTest, TalksToTheRealServer) {
+TGATEST_F(ClientTest, client, TalksToTheRealServer) {
     tgatest::TempDir serverDir;
     const std::string image = pattern(300001);
     std::filesystem::create_directory(serverDir / "input");
@@ -266,10 +269,10 @@ TEST_F(ClientTest, TalksToTheRealServer) {
               std::string::npos);
 }
 
-TEST(writeHeader, LengthInHostOrderThenTheBareName) {
+TEST(write_header, LengthInHostOrderThenTheBareName) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     write_header(a.get(), "bob");
     write_header(a.get(), "");
     a.close();

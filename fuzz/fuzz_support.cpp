@@ -1,5 +1,7 @@
 #include "fuzz/fuzz_support.h"
 
+#include "tests/support/tempdir.h"
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,32 +10,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
-namespace tgafuzz {
+namespace tgatest {
 
 namespace {
 
-std::filesystem::path &scratch() {
-    static std::filesystem::path dir;
-    return dir;
-}
-
-void removeScratch() {
-    std::error_code ec;
-    if (!scratch().empty()) std::filesystem::remove_all(scratch(), ec);
+// Made on first use, removed at exit.
+const std::filesystem::path &scratch() {
+    static const TempDir dir;
+    return dir.path();
 }
 
 }  // namespace
 
 void setUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tgakit-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        fail("making the scratch directory", __FILE__, __LINE__);
-    scratch() = pattern;
-    std::atexit(removeScratch);
+    static_cast<void>(scratch());
     if (std::freopen("/dev/null", "r", stdin) == nullptr ||
         std::freopen("/dev/null", "w", stdout) == nullptr) {
         fail("opening /dev/null", __FILE__, __LINE__);
@@ -46,36 +37,19 @@ std::string scratchFile(const char *name) {
 }
 
 InScratch::InScratch() : home_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (home_ < 0 || ::chdir(scratch().c_str()) != 0)
+    if (!home_ || ::chdir(scratch().c_str()) != 0)
         fail("entering the scratch directory", __FILE__, __LINE__);
 }
 
 InScratch::~InScratch() {
-    if (::fchdir(home_) != 0) fail("leaving the scratch directory", __FILE__, __LINE__);
-    ::close(home_);
+    if (::fchdir(home_.get()) != 0) fail("leaving the scratch directory", __FILE__, __LINE__);
 }
 
-void writeFile(const char *path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) fail("writing the scratch file", __FILE__, __LINE__);
-}
-
-std::string readFile(const char *path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-Fd::~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Fd streamOf(std::span<const std::uint8_t> bytes) {
+netio::Fd streamOf(std::span<const std::uint8_t> bytes) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) fail("socketpair", __FILE__, __LINE__);
-    Fd reader{ends[0]};
-    Fd writer{ends[1]};
+    netio::Fd reader{ends[0]};
+    netio::Fd writer{ends[1]};
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::write(writer.get(), bytes.data() + done, bytes.size() - done);
@@ -100,4 +74,4 @@ void fail(const char *what, const char *file, int line) {
     std::abort();
 }
 
-}  // namespace tgafuzz
+}  // namespace tgatest

@@ -1,5 +1,6 @@
 // Helpers shared by the fuzz targets: a private working directory, quiet standard streams,
-// whole-file I/O and the check that turns a wrong result into a recorded crash.
+// byte streams to read from, and the check that turns a wrong result into a recorded crash.
+// Whole-file I/O (tests/support/files.h) and the descriptor owner (netio::Fd) are the tests'.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,10 @@
 #include <span>
 #include <string>
 
-namespace tgafuzz {
+#include "netio/netio.h"
+#include "tests/support/files.h"
+
+namespace tgatest {
 
 // Once per process (from LLVMFuzzerInitialize): makes a fresh scratch directory (removed at
 // exit), reads the standard input from /dev/null, throws the standard output away (the
@@ -28,33 +32,12 @@ class InScratch {
     InScratch &operator=(const InScratch &) = delete;
 
   private:
-    int home_;
-};
-
-// Replaces the file at `path` by `bytes`.
-void writeFile(const char *path, std::span<const std::uint8_t> bytes);
-
-// The whole file, or an empty string when it cannot be read.
-std::string readFile(const char *path);
-
-// A file descriptor closed when it goes away.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd();
-    Fd(Fd &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd &operator=(Fd &&) = delete;
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
+    netio::Fd home_;
 };
 
 // The reading end of a local stream socket pair that holds `bytes` and then ends, as a peer
 // that sent them and closed its side would leave it. `bytes` must fit the socket buffer.
-Fd streamOf(std::span<const std::uint8_t> bytes);
+netio::Fd streamOf(std::span<const std::uint8_t> bytes);
 
 // Everything still readable on `fd` up to the end of the stream.
 std::string drain(int fd);
@@ -67,7 +50,7 @@ inline std::string cText(const std::string &bytes) {
 // Prints what failed and aborts, so libFuzzer keeps the input as a crash.
 [[noreturn]] void fail(const char *what, const char *file, int line);
 
-}  // namespace tgafuzz
+}  // namespace tgatest
 
 #define FUZZ_CHECK(cond) \
-    ((cond) ? static_cast<void>(0) : ::tgafuzz::fail(#cond, __FILE__, __LINE__))
+    ((cond) ? static_cast<void>(0) : ::tgatest::fail(#cond, __FILE__, __LINE__))

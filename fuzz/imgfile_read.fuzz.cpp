@@ -14,7 +14,7 @@
 namespace {
 
 const std::string &scratchTga() {
-    static const std::string path = tgafuzz::scratchFile("input.tga");
+    static const std::string path = tgatest::scratchFile("input.tga");
     return path;
 }
 // Above this many pixels the header is scaled down before the bytes are written: the planes
@@ -28,7 +28,7 @@ std::uint8_t byteAt(const std::vector<std::uint8_t> &bytes, std::size_t i) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    tgafuzz::setUp();
+    tgatest::setUp();
     return 0;
 }
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         bytes[14] = static_cast<std::uint8_t>(kMaxPixels / width);
         bytes[15] = static_cast<std::uint8_t>((kMaxPixels / width) >> 8U);
     }
-    tgafuzz::writeFile(scratchTga().c_str(), bytes);
+    tgatest::writeFile(scratchTga(), std::string(bytes.begin(), bytes.end()));
 
     std::uint8_t expected[18];
     for (std::size_t i = 0; i < sizeof expected; ++i)

@@ -14,14 +14,14 @@
 namespace {
 
 const std::string &scratchTga() {
-    static const std::string path = tgafuzz::scratchFile("roundtrip.tga");
+    static const std::string path = tgatest::scratchFile("roundtrip.tga");
     return path;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    tgafuzz::setUp();
+    tgatest::setUp();
     return 0;
 }
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     targa_header written = given;
     written.width = width;
     written.height = height;
-    const std::string bytes = tgafuzz::readFile(scratchTga().c_str());
+    const std::string bytes = tgatest::readFile(scratchTga().c_str());
     FUZZ_CHECK(bytes.size() == 18 + 3 * pixels);
     FUZZ_CHECK(std::memcmp(bytes.data(), &written, 18) == 0);
     for (std::size_t k = 0; k < pixels; ++k) {

@@ -8,12 +8,12 @@
 #include "lineInput/lineInput.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    tgafuzz::setUp();
+    tgatest::setUp();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    const std::string text = tgafuzz::cText({reinterpret_cast<const char *>(data), size});
+    const std::string text = tgatest::cText({reinterpret_cast<const char *>(data), size});
     // The text alone on the heap, so a scan that runs off either end is caught.
     std::vector<char> buffer(text.begin(), text.end());
     buffer.push_back('\0');

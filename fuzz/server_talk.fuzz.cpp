@@ -29,14 +29,14 @@ std::string textIn(const char *buffer, std::size_t capacity) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    tgafuzz::setUp();
+    tgatest::setUp();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size > 32768) return 0;
     const std::string sent(reinterpret_cast<const char *>(data), size);
-    tgafuzz::Fd sock = tgafuzz::streamOf(std::span(data, size));
+    netio::Fd sock = tgatest::streamOf(std::span(data, size));
     auto name = std::make_unique<char[]>(kNameBuffer);
     auto line = std::make_unique<char[]>(kLineBuffer);
 
@@ -71,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::string whole_line = sent.substr(at, end + 1 - at);
         const std::string shown = whole_line.substr(0, kLineBuffer - 1);
         // The kept bytes, up to the first zero byte among them.
-        FUZZ_CHECK(textIn(line.get(), kLineBuffer) == tgafuzz::cText(shown));
+        FUZZ_CHECK(textIn(line.get(), kLineBuffer) == tgatest::cText(shown));
         FUZZ_CHECK(std::memcmp(line.get(), shown.data(), shown.size()) == 0);
         FUZZ_CHECK(line[shown.size()] == '\0');
         at = end + 1;
     }
-    FUZZ_CHECK(tgafuzz::drain(sock.get()) == sent.substr(at));
+    FUZZ_CHECK(tgatest::drain(sock.get()) == sent.substr(at));
     return 0;
 }

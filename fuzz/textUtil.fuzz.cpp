@@ -83,7 +83,7 @@ void checkCopy(char *copy, const std::string &expected) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    tgafuzz::setUp();
+    tgatest::setUp();
     return 0;
 }
 
@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size > 8192) return 0;
     FuzzedDataProvider in(data, size);
     const auto pick = in.ConsumeIntegral<std::uint8_t>();
-    const std::string prefix = tgafuzz::cText(in.ConsumeRandomLengthString());
-    const std::string text = tgafuzz::cText(in.ConsumeRemainingBytesAsString());
+    const std::string prefix = tgatest::cText(in.ConsumeRandomLengthString());
+    const std::string text = tgatest::cText(in.ConsumeRemainingBytesAsString());
 
     FUZZ_CHECK(startswith(prefix.c_str(), text.c_str()) == (text.starts_with(prefix) ? 1 : 0));
     FUZZ_CHECK(startswith(nullptr, text.c_str()) == -1);

@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 namespace {
+
+// The chart's header: 600 by 600, top row first.
+const std::string kChartHeader = tgatest::tgaHeader(600, 600, 0, 0x20);
 
 tgatest::RunResult runIn(const tgatest::TempDir &dir, const std::vector<std::string> &argv) {
     tgatest::RunOptions options;
@@ -62,7 +66,7 @@ TEST(histoDemo, PrintsItsTwoLinesAndDrawsTheStaircase) {
 
     const std::string tga = tgatest::readFile(dir / "test.tga");
     ASSERT_EQ(tga.size(), 1080018u);
-    EXPECT_EQ(tga.substr(0, 18), std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18));
+    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
     EXPECT_TRUE(
         std::all_of(tga.begin() + 18, tga.end(), [](char c) { return c == '\0' || c == '\xff'; }));
     EXPECT_EQ(pixelAt(tga, 0, 0), "255,255,255");
@@ -142,8 +146,7 @@ TEST(histoDemo, StandardStreams) {
         EXPECT_EQ(result.out + result.err, "") << closed;
         const std::string tga = tgatest::readFile(dir / "test.tga");
         ASSERT_EQ(tga.size(), 1080018u) << closed;
-        EXPECT_EQ(tga.substr(0, 18),
-                  std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x58\2\x58\2\x18\x20", 18));
+        EXPECT_EQ(tga.substr(0, 18), kChartHeader);
     }
 }
 

@@ -13,18 +13,17 @@
 #include <tuple>
 #include <utility>
 
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/capture.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/suite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 using Bytes = std::string;
 
-// An 18-byte header in file order; width and height little-endian.
-Bytes headerBytes(uint16_t width, uint16_t height, uint8_t idlength = 0, uint8_t descriptor = 0) {
-    const Bytes dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF), char(height >> 8)};
-    return char(idlength) + Bytes("\0\2\0\0\0\0\0\0\0\0\0", 11) + dims + "\x18" + char(descriptor);
-}
+using tgatest::tgaHeader;
 
 targa_header makeHeader(uint16_t width, uint16_t height, uint8_t descriptor = 0) {
     return {0, 0, 2, {}, width, height, {24, descriptor}};
@@ -73,13 +72,10 @@ Bytes pixels(const image_desc &d) {
 // when that is empty, else 0. Returns the standard output.
 std::string write(const image_desc &d, const targa_header &head, const std::string &name,
                   const std::string &err = "") {
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(writeImage(d, head, name.c_str()), err.empty() ? 1 : 0) << name;
-    std::fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), err);
-    return out;
+    const auto printed = tgatest::captured(
+        [&] { EXPECT_EQ(writeImage(d, head, name.c_str()), err.empty() ? 1 : 0) << name; });
+    EXPECT_EQ(printed.err, err);
+    return printed.out;
 }
 
 // readImageHead's result and the record it filled (or left untouched).
@@ -109,28 +105,28 @@ class ImageFile : public testing::Test {
     const std::string file = (dir / "f.tga").string();
 };
 
-TEST_F(ImageFile, WritesHeaderThenBlueGreenRedPerPixel) {
+TGATEST_F(ImageFile, writeImage, WritesHeaderThenBlueGreenRedPerPixel) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 2, 1), 2);
     d.pBlue[0] = 1, d.pGreen[0] = 2, d.pRed[0] = 3;
     d.pBlue[1] = 4, d.pGreen[1] = 5, d.pRed[1] = 6;
     EXPECT_EQ(write(d, makeHeader(2, 1), file), "[read mem_targa] Header : 0 0 2 2 1 \n");
-    EXPECT_EQ(tgatest::readFile(file), headerBytes(2, 1) + Bytes("\1\2\3\4\5\6", 6));
+    EXPECT_EQ(tgatest::readFile(file), tgaHeader(2, 1) + Bytes("\1\2\3\4\5\6", 6));
 }
 
-TEST_F(ImageFile, DescriptorDimensionsWinOverTheHeader) {
+TGATEST_F(ImageFile, writeImage, DescriptorDimensionsWinOverTheHeader) {
     Image d{};
     pattern(d, 3, 2);
     targa_header head = makeHeader(640, 480);
     head.idlength = 7;  // printed and written back, but no identification field follows
     head.colourmaptype = 1;
     EXPECT_EQ(write(d, head, file), "[read mem_targa] Header : 7 1 2 3 2 \n");
-    Bytes expected = headerBytes(3, 2, 7);
+    Bytes expected = tgaHeader(3, 2, 7);
     expected[1] = 1;
     EXPECT_EQ(tgatest::readFile(file), expected + pixels(d));
 }
 
-TEST_F(ImageFile, RoundTripGivesSamePlanesAndHeader) {
+TGATEST_F(ImageFile, readImage, RoundTripGivesSamePlanesAndHeader) {
     // Odd widths, and more pixels than one transfer block, so block and vector edges are crossed.
     for (auto [w, h] : {std::pair<uint16_t, uint16_t>{3, 2}, {1, 1}, {301, 97}, {411, 203}}) {
         Image d{};
@@ -146,13 +142,13 @@ TEST_F(ImageFile, RoundTripGivesSamePlanesAndHeader) {
     }
 }
 
-TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
+TGATEST_F(ImageFile, readImage, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     const Bytes idAndPixels("\x0A\x0B\x0C\x01\x02\x03", 6);
     const std::pair<Bytes, Bytes> cases[] = {
         // Identification bytes are taken as pixels.
-        {headerBytes(2, 1, 3) + idAndPixels, idAndPixels},
+        {tgaHeader(2, 1, 3) + idAndPixels, idAndPixels},
         // A pixel cut short keeps the bytes it has.
-        {headerBytes(2, 2) + "\x11\x22\x33\x44", "\x11\x22\x33\x44" + Bytes(8, '\0')},
+        {tgaHeader(2, 2) + "\x11\x22\x33\x44", "\x11\x22\x33\x44" + Bytes(8, '\0')},
     };
     for (const auto &[bytes, planes] : cases) {
         tgatest::writeFile(file, bytes);
@@ -163,8 +159,8 @@ TEST_F(ImageFile, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     }
 }
 
-TEST_F(ImageFile, HugeClaimInATinyFileStaysSmallInMemory) {
-    tgatest::writeFile(file, headerBytes(40000, 40000));
+TGATEST_F(ImageFile, readImage, HugeClaimInATinyFileStaysSmallInMemory) {
+    tgatest::writeFile(file, tgaHeader(40000, 40000));
     const std::size_t before = residentBytes();
     errno = 0;
     const Read r(file);
@@ -182,7 +178,7 @@ TEST_F(ImageFile, HugeClaimInATinyFileStaysSmallInMemory) {
     EXPECT_LT(residentBytes(), before + (64u << 20));
 }
 
-TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
+TGATEST_F(ImageFile, readImage, FailedReadsLeaveTheRecordsUntouched) {
     errno = 0;
     const auto [result, head] = readHead(file);
     EXPECT_EQ(result, 0);
@@ -190,7 +186,7 @@ TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
     EXPECT_EQ(head.width, 0xABAB);
     // No file, then one whose pixel count leaves the signed 32-bit range.
     for (const int err : {ENOENT, EOVERFLOW}) {
-        if (err == EOVERFLOW) tgatest::writeFile(file, headerBytes(65535, 65535));
+        if (err == EOVERFLOW) tgatest::writeFile(file, tgaHeader(65535, 65535));
         errno = 0;
         const Read r(file);
         EXPECT_EQ(r.result, 0) << err;
@@ -202,11 +198,11 @@ TEST_F(ImageFile, FailedReadsLeaveTheRecordsUntouched) {
     }
 }
 
-TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
+TGATEST_F(ImageFile, readImage, EmptyImageGetsPlanesAndNoPixels) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 0, 5), 0);
     write(d, makeHeader(9, 9), file);
-    EXPECT_EQ(tgatest::readFile(file), headerBytes(0, 5));
+    EXPECT_EQ(tgatest::readFile(file), tgaHeader(0, 5));
     const Read back(file);
     ASSERT_EQ(back.result, 1);
     EXPECT_EQ(back.width, 0);
@@ -214,10 +210,10 @@ TEST_F(ImageFile, EmptyImageGetsPlanesAndNoPixels) {
     EXPECT_NE(back.pBlue, nullptr);
 }
 
-TEST_F(ImageFile, ReadImageHeadReadsEighteenBytesAndZeroesWhatIsMissing) {
-    tgatest::writeFile(file, headerBytes(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
+TGATEST_F(ImageFile, readImageHead, ReadsEighteenBytesAndZeroesWhatIsMissing) {
+    tgatest::writeFile(file, tgaHeader(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
     const auto cut = (dir / "cut").string();
-    tgatest::writeFile(cut, headerBytes(0x1234, 0x5678).substr(0, 13));
+    tgatest::writeFile(cut, tgaHeader(0x1234, 0x5678).substr(0, 13));
     // The cut file ends after the width's low byte; a directory gives no byte at all.
     const std::pair<std::string, targa_header> cases[] = {
         {file, makeHeader(640, 480, 0x20)},
@@ -231,7 +227,7 @@ TEST_F(ImageFile, ReadImageHeadReadsEighteenBytesAndZeroesWhatIsMissing) {
     }
 }
 
-TEST_F(ImageFile, WriteImageReportsFilesThatCannotBeCreatedOrWritten) {
+TGATEST_F(ImageFile, writeImage, ReportsFilesThatCannotBeCreatedOrWritten) {
     Image d{};
     pattern(d, 4, 4);
     const auto missing = (dir / "no" / "such.tga").string();
@@ -241,7 +237,7 @@ TEST_F(ImageFile, WriteImageReportsFilesThatCannotBeCreatedOrWritten) {
     write(d, makeHeader(4, 4), "/dev/full", "Cannot write the file \"/dev/full\".\n");
 }
 
-TEST_F(ImageFile, WriteImageRefusesABadDescriptorBeforeTouchingTheFile) {
+TGATEST_F(ImageFile, writeImage, RefusesABadDescriptorBeforeTouchingTheFile) {
     tgatest::writeFile(file, "an earlier image");
     Image d{};
     pattern(d, 4, 4);
@@ -279,7 +275,7 @@ TEST(mallocImage, AllocatesThreePlanesOrNothing) {
 
 // Files both ways: ImageMagick writes a 24-bit uncompressed TGA of a known picture that the
 // planes must hold, and reads the picture of one of ours.
-TEST_F(ImageFile, ExchangesFilesWithImageMagick) {
+TGATEST_F(ImageFile, readImage, ExchangesFilesWithImageMagick) {
     const std::string convert = tool("convert"), identify = tool("identify");
     if (convert.empty() || identify.empty()) GTEST_SKIP() << "ImageMagick is not installed";
     // 3 x 2 picture, rows top to bottom, RGB per pixel.

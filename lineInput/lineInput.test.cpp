@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
+#include "tests/support/process.h"
 
 namespace {
 

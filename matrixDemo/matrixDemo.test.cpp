@@ -5,14 +5,13 @@
 
 #include <string>
 
-#include "testing/process.h"
+#include "tests/support/capture.h"
+#include "tests/support/process.h"
 
 namespace {
 
 std::string printed(int *matrix, int rows, int cols) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(func(matrix, rows, cols), 0);
-    return testing::internal::GetCapturedStdout();
+    return tgatest::printed([&] { EXPECT_EQ(func(matrix, rows, cols), 0); });
 }
 
 TEST(func, PrintsRowAfterRowWithATabBeforeEachValue) {

@@ -9,13 +9,16 @@
 #include <climits>
 #include <string>
 
-#include "server/chatPeer.h"
 #include "server/server.h"
 #include "server/serverDetail.h"
-#include "testing/process.h"
-#include "testing/tempdir.h"
+#include "tests/support/capture.h"
+#include "tests/support/chatPeer.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/suite.h"
+#include "tests/support/tempdir.h"
 
-using namespace chattest;
+using namespace tgatest;
 
 namespace {
 
@@ -35,7 +38,7 @@ class ServerTest : public ChatTest {
   protected:
     // Starts the server and connects both connections, then sends `header` on the talk one,
     // as the client's last bytes when `last` is set. The port argument may name the service
-    // port in any way that has its low 16 bits.
+    // port in any way that has its low 16 bits. Called inside ASSERT_NO_FATAL_FAILURE.
     void start(const std::string &header, const std::string &portText = "", bool last = false) {
         const std::string arg = portText.empty() ? std::to_string(port()) : portText;
         server_ = std::make_unique<Child>(
@@ -68,10 +71,10 @@ class ServerTest : public ChatTest {
 
     tgatest::TempDir dir_;
     std::unique_ptr<Child> server_;
-    Sock service_, talk_;
+    Fd service_, talk_;
 };
 
-TEST_F(ServerTest, UsageErrorsExitOneBeforeListening) {
+TGATEST_F(ServerTest, server, UsageErrorsExitOneBeforeListening) {
     const std::string server = tgatest::program("server").string();
     for (const auto &argv : {std::vector<std::string>{server}, {server, "1", "2"}}) {
         const auto r = tgatest::run(argv, {"", {}, 5000ms});
@@ -81,11 +84,11 @@ TEST_F(ServerTest, UsageErrorsExitOneBeforeListening) {
     }
 }
 
-TEST_F(ServerTest, WholeConversationWithImageInfoAndEnd) {
+TGATEST_F(ServerTest, server, WholeConversationWithImageInfoAndEnd) {
     const std::string image = pattern(786450);
     std::filesystem::create_directory(dir_ / "input");
     tgatest::writeFile(dir_ / "input/vorla.tga", image);
-    start(std::string("\x03\x00\x00\x00", 4) + "bob");
+    ASSERT_NO_FATAL_FAILURE(start(std::string("\x03\x00\x00\x00", 4) + "bob"));
 
     // Only one client: the service port closed with its accept.
     EXPECT_EQ(tryConnect(port()), ECONNREFUSED);
@@ -121,8 +124,8 @@ TEST_F(ServerTest, WholeConversationWithImageInfoAndEnd) {
     EXPECT_EQ(first.find("User:  - "), std::string::npos) << first;
 }
 
-TEST_F(ServerTest, MissingImageIsAnnouncedAsMinusOne) {
-    start(std::string(4, '\0'), std::to_string(port() + 65536) + "xyz");
+TGATEST_F(ServerTest, server, MissingImageIsAnnouncedAsMinusOne) {
+    ASSERT_NO_FATAL_FAILURE(start(std::string(4, '\0'), std::to_string(port() + 65536) + "xyz"));
     sayLast("envoiexyz" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
@@ -132,10 +135,10 @@ TEST_F(ServerTest, MissingImageIsAnnouncedAsMinusOne) {
                   kFF + "\n" + kNoImage);
 }
 
-TEST_F(ServerTest, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
+TGATEST_F(ServerTest, server, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
     std::filesystem::create_directory(dir_ / "input");
     ASSERT_EQ(::mkfifo((dir_ / "input/vorla.tga").c_str(), 0666), 0);
-    start(count32(3) + "bob");
+    ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));
     sayLast("envoie\n" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
@@ -143,8 +146,8 @@ TEST_F(ServerTest, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
                                   "J'attends \nchat is " + kFF + "\nRien de special\n");
 }
 
-TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
-    start(count32(16) + "abcdefghijklmnop");
+TGATEST_F(ServerTest, server, LongNameAndLongLinesStayInStep) {
+    ASSERT_NO_FATAL_FAILURE(start(count32(16) + "abcdefghijklmnop"));
     const std::string longLine = "envoie" + std::string(200, 'x') + "\n";
     sendBytes(talk_, longLine);
     EXPECT_EQ(recvBytes(service_, 4), "\xFF\xFF\xFF\xFF");
@@ -158,9 +161,10 @@ TEST_F(ServerTest, LongNameAndLongLinesStayInStep) {
                   std::string(99, 'y') + "\nRien de special\n");
 }
 
-TEST_F(ServerTest, HostileNameLengthsEndTheConversation) {
+TGATEST_F(ServerTest, server, HostileNameLengthsEndTheConversation) {
     for (const std::int32_t length : {-5, (1 << 20) + 1}) {
-        start(count32(length), std::to_string(port() + (length < 0 ? 0 : 1)), true);
+        ASSERT_NO_FATAL_FAILURE(
+            start(count32(length), std::to_string(port() + (length < 0 ? 0 : 1)), true));
         EXPECT_EQ(server_->wait(), 0);
         EXPECT_EQ(server_->err(), "Longueur de nom invalide : " + std::to_string(length) + "\n");
         EXPECT_TRUE(closedByPeer(talk_));
@@ -168,8 +172,8 @@ TEST_F(ServerTest, HostileNameLengthsEndTheConversation) {
     }
 }
 
-TEST_F(ServerTest, ClientLeavingMidLineEndsCleanly) {
-    start(count32(3) + "bob");
+TGATEST_F(ServerTest, server, ClientLeavingMidLineEndsCleanly) {
+    ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));
     sendBytes(talk_, "hel");
     ASSERT_TRUE(server_->waitOut("J'attends \n"));
     talk_.close();
@@ -178,10 +182,10 @@ TEST_F(ServerTest, ClientLeavingMidLineEndsCleanly) {
     EXPECT_TRUE(closedByPeer(service_));
 }
 
-TEST_F(ServerTest, ClientLeavingMidTransferEndsWithoutBrokenPipe) {
+TGATEST_F(ServerTest, server, ClientLeavingMidTransferEndsWithoutBrokenPipe) {
     std::filesystem::create_directory(dir_ / "input");
     tgatest::writeFile(dir_ / "input/vorla.tga", pattern(16 << 20));
-    start(count32(3) + "bob");
+    ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));
     sayLast("envoie\n");
     EXPECT_EQ(recvBytes(service_, 4), count32(16 << 20));
     service_.close();
@@ -190,8 +194,8 @@ TEST_F(ServerTest, ClientLeavingMidTransferEndsWithoutBrokenPipe) {
         << server_->err();
 }
 
-TEST_F(ServerTest, EndedOperatorInputAnswersEveryInfoWithFF) {
-    start(count32(3) + "bob");
+TGATEST_F(ServerTest, server, EndedOperatorInputAnswersEveryInfoWithFF) {
+    ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));
     server_->endInput();
     sendBytes(talk_, "info\ninfo please\n");
     EXPECT_EQ(recvBytes(talk_, 2), kFF + kFF);
@@ -199,7 +203,7 @@ TEST_F(ServerTest, EndedOperatorInputAnswersEveryInfoWithFF) {
     EXPECT_EQ(server_->wait(), 0);
 }
 
-TEST_F(ServerTest, TalkConnectionOnlyFromTheServicePeer) {
+TGATEST_F(ServerTest, server, TalkConnectionOnlyFromTheServicePeer) {
     if (!isolated_) GTEST_SKIP() << "needs a network of its own for a second local address";
     server_ = std::make_unique<Child>(
         std::vector<std::string>{tgatest::program("server").string(), std::to_string(port())},
@@ -207,7 +211,7 @@ TEST_F(ServerTest, TalkConnectionOnlyFromTheServicePeer) {
     service_ = connectTo(port());
     ASSERT_TRUE(waitListening(kTalkPort));
     const std::string refused = "Connexion talk refusee depuis 127.0.0.2 : pas le client\n";
-    Sock stranger = connectFrom("127.0.0.2", kTalkPort);
+    Fd stranger = connectFrom("127.0.0.2", kTalkPort);
     ASSERT_GE(stranger.get(), 0);
     ASSERT_TRUE(server_->waitErr(refused));
     EXPECT_TRUE(closedByPeer(stranger));
@@ -220,7 +224,7 @@ TEST_F(ServerTest, TalkConnectionOnlyFromTheServicePeer) {
               "bob is connected\nJ'attends \nchat is " + kFF + "\nRien de special\n");
 }
 
-TEST_F(ServerTest, ClosedOrFullStandardStreams) {
+TGATEST_F(ServerTest, server, ClosedOrFullStandardStreams) {
     const std::string server = tgatest::program("server").string();
     auto converse = [&](const std::string &redirect, std::uint16_t servicePort) {
         server_ = std::make_unique<Child>(
@@ -243,21 +247,21 @@ TEST_F(ServerTest, ClosedOrFullStandardStreams) {
     EXPECT_EQ(server_->err(), "server: No space left on device\n");
 }
 
-TEST_F(ServerTest, StartsOnAMachineWithALongName) {
+TGATEST_F(ServerTest, server, StartsOnAMachineWithALongName) {
     if (!isolated_ || ::unshare(CLONE_NEWUTS) != 0) GTEST_SKIP() << "no private host name";
     const std::string name(64, 'h');
     ASSERT_EQ(::sethostname(name.data(), name.size()), 0);
-    start(count32(0));
+    ASSERT_NO_FATAL_FAILURE(start(count32(0)));
     sayLast(kFF);
     EXPECT_EQ(server_->wait(), 0);
     EXPECT_NE(server_->out().find("; Machine: " + name + "\n"), std::string::npos);
 }
 
 // The transfer functions on their own, over a socket pair.
-TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
+TEST(read_header, KeepsNineBytesAndLeavesTheStreamInStep) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     sendBytes(b, count32(12) + "abcdefghijklz\n");
     std::array<char, 10> name{};
     read_header(a.get(), name.data());
@@ -268,16 +272,16 @@ TEST(readHeader, KeepsNineBytesAndLeavesTheStreamInStep) {
     EXPECT_STREQ(line.data(), "z\n");
     EXPECT_EQ(last, '\n');
     b.close();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(server_detail::read_header_checked(a.get(), name.data()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connexion talk fermee par le client\n");
+    const std::string err =
+        printedErr([&] { EXPECT_EQ(server_detail::read_header_checked(a.get(), name.data()), 0); });
+    EXPECT_EQ(err, "Connexion talk fermee par le client\n");
     EXPECT_STREQ(name.data(), "");
 }
 
-TEST(readChatLine, TakesNothingPastTheLineEnd) {
+TEST(read_chat_line, TakesNothingPastTheLineEnd) {
     std::array<int, 2> fds{};
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
-    Sock a{fds[0]}, b{fds[1]};
+    Fd a{fds[0]}, b{fds[1]};
     sendBytes(b, "ab\ncd" + kFF + "rest");
     b.close();
     std::array<char, 100> line{};

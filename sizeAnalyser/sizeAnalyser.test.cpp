@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "testing/process.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/suite.h"
 
 namespace {
 
@@ -46,10 +48,7 @@ class SizeAnalyserRun : public testing::Test {
 
     // A TGA header claiming width x height, followed by all its pixels.
     void image(const std::string &name, uint16_t width, uint16_t height) const {
-        const std::string dims{char(width & 0xFF), char(width >> 8), char(height & 0xFF),
-                               char(height >> 8)};
-        tgatest::writeFile(dir / name, std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) + dims +
-                                           std::string("\x18\0", 2) +
+        tgatest::writeFile(dir / name, tgatest::tgaHeader(width, height) +
                                            std::string(std::size_t{width} * height * 3, '\x42'));
     }
 
@@ -101,7 +100,7 @@ class SizeAnalyserRun : public testing::Test {
     }
 };
 
-TEST_F(SizeAnalyserRun, ThresholdsAreSortedIntoClasses) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsAreSortedIntoClasses) {
     workedExample();
     const char *const twoThresholds =
         "maxi is 500\n"
@@ -142,7 +141,7 @@ TEST_F(SizeAnalyserRun, ThresholdsAreSortedIntoClasses) {
     }
 }
 
-TEST_F(SizeAnalyserRun, GreatestSizeBelowGreatestThreshold) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, GreatestSizeBelowGreatestThreshold) {
     image("hundred.tga", 100, 100);
     image("ten.tga", 10, 10);
     const auto r = analyse("10 500 -1\n");
@@ -155,7 +154,7 @@ TEST_F(SizeAnalyserRun, GreatestSizeBelowGreatestThreshold) {
                          "In the 500 < set < 30, there are 0 images\n");
 }
 
-TEST_F(SizeAnalyserRun, ThresholdsBeyondTheTableAreIgnored) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsBeyondTheTableAreIgnored) {
     image("ten.tga", 10, 10);
     std::string input;
     for (int v = 1; v <= 1200; ++v)
@@ -171,7 +170,7 @@ TEST_F(SizeAnalyserRun, ThresholdsBeyondTheTableAreIgnored) {
                          "In the 999 < set < 0, there are 0 images\n"));
 }
 
-TEST_F(SizeAnalyserRun, EmptyAndMissingDirectories) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, EmptyAndMissingDirectories) {
     const std::string emptyReport =
         "The Maximum size is -1, and the minimum size is 100000000\n"
         "Please input the size and terminted with -1\n"
@@ -188,7 +187,7 @@ TEST_F(SizeAnalyserRun, EmptyAndMissingDirectories) {
     EXPECT_EQ(r.out, "opendir failed!" + emptyReport);
 }
 
-TEST_F(SizeAnalyserRun, OddEntriesAreCountedAsEmptyImages) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
     image(".dot.tga", 100, 100);
     fs::create_directory(dir / "sub");
     tgatest::writeFile(dir / "tiny", "abc");
@@ -203,7 +202,7 @@ TEST_F(SizeAnalyserRun, OddEntriesAreCountedAsEmptyImages) {
                          "In the set < 30, there are 4 images\n");
 }
 
-TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, UnreadableEntriesEndTheProgram) {
     image("ten.tga", 10, 10);
     fs::create_symlink(dir / "nowhere.tga", dir / "dangling.tga");
     auto r = analyse("-1\n");
@@ -225,12 +224,10 @@ TEST_F(SizeAnalyserRun, UnreadableEntriesEndTheProgram) {
     EXPECT_EQ(r.err, "read image failed!: Input/output error\n");
 }
 
-TEST_F(SizeAnalyserRun, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
     // 65535 x 65535 in 18 bytes, and a sparse file holding all of a 20000 x 20000 image.
-    tgatest::writeFile(dir / "huge.tga",
-                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\xFF\xFF\xFF\xFF\x18\0", 18));
-    tgatest::writeFile(dir / "sparse.tga",
-                       std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4E\x20\x4E\x18\0", 18));
+    tgatest::writeFile(dir / "huge.tga", tgatest::tgaHeader(65535, 65535));
+    tgatest::writeFile(dir / "sparse.tga", tgatest::tgaHeader(20000, 20000));
     fs::resize_file(dir / "sparse.tga", 18 + uintmax_t{20000} * 20000 * 3);
     const auto r = analyse("-1\n");
     EXPECT_EQ(r.exitCode, 0);
@@ -242,7 +239,7 @@ TEST_F(SizeAnalyserRun, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(SizeAnalyserRun, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
     // Listed as a regular image, renamed over by a FIFO at the moment it is opened: a decision
     // taken before the open would wait for a writer for ever.
     image("ten.tga", 10, 10);
@@ -266,7 +263,7 @@ TEST_F(SizeAnalyserRun, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
                          "In the set < 0, there are 2 images\n");
 }
 
-TEST_F(SizeAnalyserRun, StandardStreams) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, StandardStreams) {
     workedExample();
     const std::string program = tgatest::program("sizeAnalyser_testdir").string();
     // A report that cannot be written is a failure.
@@ -282,7 +279,7 @@ TEST_F(SizeAnalyserRun, StandardStreams) {
 
 // One argument names the directory instead of the compiled-in one; any other shape is refused
 // before anything is read.
-TEST_F(SizeAnalyserRun, DirectoryArgument) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, DirectoryArgument) {
     image("hundred.tga", 100, 100);
     const std::string program = tgatest::program("sizeAnalyser").string();
     tgatest::RunOptions options;
@@ -307,7 +304,7 @@ TEST_F(SizeAnalyserRun, DirectoryArgument) {
 }
 
 // The program as installed, on the images it was built for.
-TEST_F(SizeAnalyserRun, AnalysesItsSampleImages) {
+TGATEST_F(SizeAnalyserRun, sizeAnalyser, AnalysesItsSampleImages) {
     if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";
     const auto r = analyse("10 500 -1\n", "sizeAnalyser");
     EXPECT_EQ(r.exitCode, 0);

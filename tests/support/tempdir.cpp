@@ -1,4 +1,4 @@
-#include "testing/tempdir.h"
+#include "tests/support/tempdir.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,0 +1,161 @@
+// Test support for the chat programs.
+#include "tests/support/chatPeer.h"
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace tgatest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+sockaddr_in loopback(std::uint16_t port) {
+    return netio::ipv4Address(INADDR_LOOPBACK, port);
+}
+
+}  // namespace
+
+bool enterPrivateNetwork() {
+    if (::unshare(CLONE_NEWNET) != 0) return false;
+    Fd s{::socket(AF_INET, SOCK_DGRAM, 0)};
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    if (::ioctl(s.get(), SIOCGIFFLAGS, &ifr) != 0) return false;
+    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP);
+    return ::ioctl(s.get(), SIOCSIFFLAGS, &ifr) == 0;
+}
+
+int tryConnect(std::uint16_t port) {
+    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    const sockaddr_in addr = loopback(port);
+    if (::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0) return 0;
+    return errno;
+}
+
+Fd connectTo(std::uint16_t port, Ms limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+        const sockaddr_in addr = loopback(port);
+        if (::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0)
+            return s;
+        if (Clock::now() >= deadline) return Fd{};
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+Fd connectFrom(const char *source, std::uint16_t port) {
+    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    in_addr from{};
+    ::inet_pton(AF_INET, source, &from);
+    const sockaddr_in local = netio::ipv4Address(from, 0);
+    const sockaddr_in addr = loopback(port);
+    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
+        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+        return Fd{};
+    return s;
+}
+
+bool waitListening(std::uint16_t port, Ms limit) {
+    // /proc/net/tcp lists this network's sockets: "sl local_address rem_address st ...",
+    // addresses as hex "ADDR:PORT", state 0A for a listening socket.
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        std::ifstream table("/proc/net/tcp");
+        std::string line;
+        std::getline(table, line);  // the column titles
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            if (local.ends_with(wanted) && state == "0A") return true;
+        }
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+Fd listenOn(std::uint16_t port) {
+    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    const int yes = 1;
+    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    const sockaddr_in addr = loopback(port);
+    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(s.get(), 4) != 0)
+        throw std::runtime_error("listenOn: port " + std::to_string(port) + " is taken");
+    return s;
+}
+
+Fd acceptFrom(const Fd &listener, Ms limit) {
+    pollfd p{listener.get(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(limit.count())) != 1) return Fd{};
+    return Fd{::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)};
+}
+
+void sendBytes(const Fd &s, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(s.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw std::runtime_error("sendBytes: the peer is gone");
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::string recvBytes(const Fd &s, std::size_t n, Ms limit) {
+    const auto deadline = Clock::now() + limit;
+    std::string got;
+    std::array<char, 65536> buf{};
+    while (got.size() < n) {
+        pollfd p{s.get(), POLLIN, 0};
+        if (::poll(&p, 1, msLeft(deadline)) != 1) break;
+        const ssize_t r = ::recv(s.get(), buf.data(), std::min(buf.size(), n - got.size()), 0);
+        if (r <= 0) break;
+        got.append(buf.data(), static_cast<std::size_t>(r));
+    }
+    return got;
+}
+
+bool closedByPeer(const Fd &s, Ms limit) {
+    pollfd p{s.get(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(limit.count())) != 1) return false;
+    char c = 0;
+    return ::recv(s.get(), &c, 1, 0) <= 0;
+}
+
+std::string count32(std::int32_t value) {
+    std::string bytes(sizeof value, '\0');
+    std::memcpy(bytes.data(), &value, sizeof value);
+    return bytes;
+}
+
+std::string pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
+}  // namespace tgatest
