@@ -9,7 +9,6 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -178,10 +177,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
-    // A server that has gone makes writes fail with EPIPE instead of killing the client.
-    std::signal(SIGPIPE, SIG_IGN);
-    // Each message shows as soon as it is printed, also when the console is a pipe.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    netio::prepareChatProcess();
 
     Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (service.get() < 0) {

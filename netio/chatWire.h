@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 
@@ -19,6 +20,14 @@ inline constexpr std::uint16_t kTalkPort = 1111;
 
 // The byte that ends the conversation (and, from the server, an operator's ended input).
 inline constexpr unsigned char kEndOfTalk = 0xFF;
+
+// The process settings both chat programs start with, once their arguments are checked.
+inline void prepareChatProcess() {
+    // A peer that has gone makes writes fail with EPIPE instead of killing the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Each message shows as soon as it is printed, also when the console is a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+}
 
 // The IPv4 address `host` (network order, as a host entry gives it) at `port`.
 inline sockaddr_in ipv4Address(in_addr host, std::uint16_t port) {

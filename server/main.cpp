@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -114,10 +113,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
-    // A client that has gone makes writes fail with EPIPE instead of killing the server.
-    std::signal(SIGPIPE, SIG_IGN);
-    // Each message shows as soon as it is printed, also when the console is a pipe.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    netio::prepareChatProcess();
 
     std::array<char, HOST_NAME_MAX + 1> host{};
     if (::gethostname(host.data(), host.size()) != 0) die(server_msg::kHostName);
