@@ -59,6 +59,15 @@ class Bank : public testing::Test {
     const std::string path = dir.path().string();
 };
 
+// A 32-bit build with the 32-bit file interfaces loses whole directories on file systems whose
+// inode numbers or offsets need 64 bits (readdir fails with EOVERFLOW): every build has them
+// at 64 bits, and time at 64 bits too.
+TGATEST_F(Bank, readBankImage, FileInterfacesAre64BitInEveryBuild) {
+    EXPECT_EQ(sizeof(ino_t), 8u);
+    EXPECT_EQ(sizeof(off_t), 8u);
+    EXPECT_EQ(sizeof(time_t), 8u);
+}
+
 TGATEST_F(Bank, readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     writeTga(dir / "b.tga", 100, 100);
     writeTga(dir / "a.tga", 640, 480);
