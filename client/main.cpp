@@ -215,12 +215,9 @@ int main(int argc, char **argv) {
     write_header(talk.get(), argv[3]);
 
     converse(service.get(), talk.get());
-    // Everything shown before the server sees the connections close. A lost output is still
-    // reported by finish, with the reason the last failed write left in errno.
-    std::fflush(stdout);
-    const int outputErrno = errno;
+    // Everything shown before the server sees the connections close.
+    stdstreams::flush();
     service.reset();
     talk.reset();
-    errno = outputErrno;
     return stdstreams::finish("client", EXIT_SUCCESS);
 }

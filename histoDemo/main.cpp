@@ -1,5 +1,4 @@
 // histoDemo: draws the colour histogram of a synthetic staircase into "test.tga".
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,13 +26,10 @@ int main() {
     }
     std::printf(kSelectorLine, kAllChannels);
     std::printf(kPixelsLine, kPixelCount);
-    // The lines go out before any report of the chart. A failure here is reported at the end
-    // with its own reason, which the chart's work must not overwrite.
-    const bool printed = std::fflush(stdout) == 0;
-    const int printError = errno;
+    // The lines go out before any report of the chart; a failure is reported at the end.
+    stdstreams::flush();
     // Same chart as drawHisImage_main, which ignores the pixel count; this form also says
     // whether test.tga was written.
     const bool drawn = chartPainter_detail::drawHistogram(&histogram[0][0], kAllChannels);
-    if (!printed) errno = printError;
     return stdstreams::finish(kProgram, drawn ? EXIT_SUCCESS : EXIT_FAILURE);
 }

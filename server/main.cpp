@@ -128,12 +128,9 @@ int main(int argc, char **argv) {
     std::printf(server_msg::kTalkUp, host.data());
 
     converse(service.get(), talk.get());
-    // Everything shown before the client sees the connections close. A lost output is still
-    // reported by finish, with the reason the last failed write left in errno.
-    std::fflush(stdout);
-    const int outputErrno = errno;
+    // Everything shown before the client sees the connections close.
+    stdstreams::flush();
     service.reset();
     talk.reset();
-    errno = outputErrno;
     return stdstreams::finish("server", EXIT_SUCCESS);
 }

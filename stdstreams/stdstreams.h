@@ -23,12 +23,26 @@ inline void openMissing() {
     }
 }
 
+// The reason of the standard output's first failure, 0 while it has none.
+inline int &outputError() {
+    static int error = 0;
+    return error;
+}
+
+// Flushes the standard output now; false when anything printed so far did not reach it. The
+// reason of the first failure is kept for finish, so that later work cannot overwrite it.
+inline bool flush() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    // A failure met by an earlier write leaves its reason in errno, as a failed flush does.
+    if (outputError() == 0) outputError() = errno != 0 ? errno : EIO;
+    return false;
+}
+
 // The program's exit status once its standard output is flushed: `status` when everything
 // printed reached it; otherwise "<program>: <reason>" on the standard error and 1.
 inline int finish(const char *program, int status) {
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
-    // A failure met by an earlier write leaves its reason in errno, as a failed flush does.
-    if (errno == 0) errno = EIO;
+    if (flush()) return status;
+    errno = outputError();
     std::perror(program);
     return EXIT_FAILURE;
 }
