@@ -1,0 +1,101 @@
+// The test link: a veth pair between this process's network and a namespace of its own.
+#include "tests/support/vethLink.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/support/process.h"
+
+namespace tgatest {
+
+namespace {
+
+std::string ipProgram() {
+    for (const char *path : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"})
+        if (::access(path, X_OK) == 0) return path;
+    return {};
+}
+
+std::vector<std::string> words(const std::string &text) {
+    std::vector<std::string> list;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(' ', at)) != std::string::npos) {
+        const std::size_t end = text.find(' ', at);
+        list.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return list;
+}
+
+}  // namespace
+
+std::unique_ptr<VethLink> VethLink::make(std::string &why) {
+    if (::geteuid() != 0) {
+        why = "making network namespaces and a veth pair needs root";
+        return nullptr;
+    }
+    if (ipProgram().empty()) {
+        why = "the ip program (iproute2) is missing";
+        return nullptr;
+    }
+    std::unique_ptr<VethLink> link{new VethLink};
+    link->near_ = netio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
+    if (!link->near_ || ::unshare(CLONE_NEWNET) != 0) {
+        why = "network namespaces are not available here";
+        return nullptr;
+    }
+    link->far_ = netio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
+    if (::setns(link->near_.get(), CLONE_NEWNET) != 0)
+        throw std::runtime_error("VethLink: cannot go back to the test's network");
+    if (!link->far_) {
+        why = "the new network namespace cannot be held";
+        return nullptr;
+    }
+    const std::string farPath =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(link->far_.get());
+    std::string err;
+    if (!link->ip("link add tgknear type veth peer name tgkfar netns " + farPath, false, &err)) {
+        why = "no veth pair: " + err;
+        return nullptr;
+    }
+    const bool up = link->ip(std::string("addr add ") + kNear + "/24 dev tgknear", false) &&
+                    link->ip("link set tgknear up", false) &&
+                    link->ip(std::string("addr add ") + kFar + "/24 dev tgkfar", true) &&
+                    link->ip("link set tgkfar up", true) && link->ip("link set lo up", true);
+    if (!up) throw std::runtime_error("VethLink: the pair cannot be set up");
+    return link;
+}
+
+VethLink::~VethLink() {
+    // The near end goes with its peer when the far namespace, its last holder, is gone.
+    if (near_) static_cast<void>(ip("link del tgknear", false));
+}
+
+void VethLink::enterFar(bool far) {
+    if (::setns((far ? far_ : near_).get(), CLONE_NEWNET) != 0)
+        throw std::runtime_error("VethLink: cannot change network namespace");
+}
+
+bool VethLink::cut() {
+    return ip("link set tgkfar down", true);
+}
+
+bool VethLink::ip(const std::string &args, bool far, std::string *err) {
+    std::vector<std::string> argv{ipProgram()};
+    for (auto &w : words(args))
+        argv.push_back(std::move(w));
+    RunResult r;
+    if (far)
+        r = inFar([&] { return run(argv, {"", {}, 10000ms}); });
+    else
+        r = run(argv, {"", {}, 10000ms});
+    if (err != nullptr) *err = r.err;
+    return r.exitCode == 0;
+}
+
+}  // namespace tgatest

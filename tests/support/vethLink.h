@@ -1,0 +1,51 @@
+// A link the test can cut: this process's private network and a second network namespace,
+// joined by a veth pair. Taking the far end down drops every packet without FIN or RST, as a
+// pulled cable does.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "netio/netio.h"
+
+namespace tgatest {
+
+class VethLink {
+  public:
+    // The near end, in this process's network, and the far end, in the new namespace.
+    static constexpr char kNear[] = "10.87.0.1";
+    static constexpr char kFar[] = "10.87.0.2";
+
+    // Makes the far namespace and the pair. Needs root and a private network (see
+    // enterPrivateNetwork); null with the reason in `why` when it cannot be made here.
+    static std::unique_ptr<VethLink> make(std::string &why);
+    // The far namespace goes, and the pair with it.
+    ~VethLink();
+    VethLink(const VethLink &) = delete;
+    VethLink &operator=(const VethLink &) = delete;
+
+    // Runs fn() with the calling thread in the far namespace: sockets it makes live there.
+    template <class Fn>
+    auto inFar(Fn &&fn) {
+        enterFar(true);
+        struct Back {
+            VethLink *link;
+            ~Back() { link->enterFar(false); }
+        } back{this};
+        return fn();
+    }
+
+    // Takes the far end down; false when `ip` failed.
+    bool cut();
+
+  private:
+    VethLink() = default;
+    void enterFar(bool far);
+    // Runs `ip` with `args` (the far namespace when `far`); its standard error, empty if none,
+    // in `err`; false when it failed.
+    bool ip(const std::string &args, bool far, std::string *err = nullptr);
+
+    netio::Fd near_, far_;  // the two namespaces, held open
+};
+
+}  // namespace tgatest
