@@ -30,5 +30,7 @@ inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
 inline constexpr char kTalkWrite[] = "Envoi sur la connexion talk impossible";
+// The server's machine stopped answering (keepalive or unacknowledged data ran out of time).
+inline constexpr char kLinkLost[] = "Le serveur ne repond plus : liaison perdue\n";
 
 }  // namespace client_msg

@@ -30,5 +30,7 @@ inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
+// The client's machine stopped answering (keepalive or unacknowledged data ran out of time).
+inline constexpr char kLinkLost[] = "Le client ne repond plus : liaison perdue\n";
 
 }  // namespace server_msg
