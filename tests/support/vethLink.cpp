@@ -1,14 +1,19 @@
 // The test link: a veth pair between this process's network and a namespace of its own.
 #include "tests/support/vethLink.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
+#include "netio/chatWire.h"
 #include "tests/support/process.h"
 
 namespace tgatest {
@@ -79,6 +84,29 @@ VethLink::~VethLink() {
 void VethLink::enterFar(bool far) {
     if (::setns((far ? far_ : near_).get(), CLONE_NEWNET) != 0)
         throw std::runtime_error("VethLink: cannot change network namespace");
+}
+
+VethLink::Connection VethLink::connect(std::uint16_t port) {
+    in_addr far{};
+    ::inet_pton(AF_INET, kFar, &far);
+    const sockaddr_in addr = netio::ipv4Address(far, port);
+    const netio::Fd listener = inFar([&] {
+        netio::Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+        if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
+            ::listen(s.get(), 1) != 0)
+            s.reset();
+        return s;
+    });
+    Connection c;
+    c.near = netio::Fd{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (!listener ||
+        ::connect(c.near.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+        return Connection();
+    pollfd p{listener.get(), POLLIN, 0};
+    if (::poll(&p, 1, 5000) == 1)
+        c.far = netio::Fd{::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)};
+    if (!c.far) return Connection();
+    return c;
 }
 
 bool VethLink::cut() {

@@ -3,6 +3,7 @@
 // pulled cable does.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,13 @@ class VethLink {
         } back{this};
         return fn();
     }
+
+    // A TCP connection across the link, made on `port`: `near` in this network, `far` in the
+    // far namespace. Both invalid when it could not be made.
+    struct Connection {
+        netio::Fd near, far;
+    };
+    Connection connect(std::uint16_t port);
 
     // Takes the far end down; false when `ip` failed.
     bool cut();
