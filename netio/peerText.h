@@ -51,7 +51,7 @@ inline std::size_t utf8SequenceLength(std::string_view s) {
 }
 
 // `bytes` as a terminal may show them. Each of these bytes becomes a backslash and three
-// octal digits, as `ls -b` shows them (ESC as \033, 0xFF as \377):
+// octal digits, the form `ls -b` gives bytes it has no letter for (ESC as \033, 0xFF as \377):
 //  - bytes below 0x20, except the tab and, in a line, the '\n' that is its last byte;
 //  - 0x7F;
 //  - the C1 controls: a byte 0x80-0x9F that is not part of a well-formed UTF-8 sequence,
