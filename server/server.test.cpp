@@ -238,10 +238,11 @@ TGATEST_F(ServerTest, server, ClosedOrFullStandardStreams) {
         sayLast(kFF);
         return server_->wait();
     };
-    // A closed console reads as ended; a closed output takes no connection's place.
-    EXPECT_EQ(converse("<&- >&-", port()), 0);
+    // A closed console reads as ended; a closed output takes no connection's place, and what
+    // could not be printed there is a failure.
+    EXPECT_EQ(converse("<&- >&-", port()), 1);
     EXPECT_TRUE(closedByPeer(service_));
-    EXPECT_EQ(server_->err(), "");
+    EXPECT_EQ(server_->err(), "server: Bad file descriptor\n");
 
     EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
     EXPECT_EQ(server_->err(), "server: No space left on device\n");
