@@ -30,5 +30,8 @@ inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
+// The image announced as -1: its name and why it cannot be sent.
+inline constexpr char kNoImage[] = "%s: %s\n";
+inline constexpr char kNotAFile[] = "not a regular file";
 
 }  // namespace server_msg

@@ -129,6 +129,7 @@ TGATEST_F(ServerTest, server, MissingImageIsAnnouncedAsMinusOne) {
     sayLast("envoiexyz" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), "input/vorla.tga: No such file or directory\n");
     EXPECT_EQ(conversation(),
               " is connected\n"
               "J'attends \nchat is envoiexyz" +
@@ -142,6 +143,7 @@ TGATEST_F(ServerTest, server, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
     sayLast("envoie\n" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), "input/vorla.tga: not a regular file\n");
     EXPECT_EQ(conversation(), "bob is connected\nJ'attends \nchat is envoie\n\n" + kNoImage +
                                   "J'attends \nchat is " + kFF + "\nRien de special\n");
 }
