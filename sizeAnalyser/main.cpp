@@ -2,7 +2,6 @@
 // named on the command line.
 #include <cstdlib>
 
-#include "sizeAnalyser/sizeAnalyser.h"
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
@@ -10,7 +9,7 @@ int main(int argc, char **argv) {
     stdstreams::openMissing();
     const char *const dir = sizeAnalyser_detail::analysedDirectory(argc, argv);
     if (dir == nullptr) return 2;
-    diviserRepertoire(dir);
+    const int status = sizeAnalyser_detail::analyse(dir);
     // A report that could not be written is a failure, not a normal end.
-    return stdstreams::finish("sizeAnalyser", EXIT_SUCCESS);
+    return stdstreams::finish("sizeAnalyser", status);
 }
