@@ -76,8 +76,11 @@ TGATEST_F(ClientTest, client, UsageErrorsExitOne) {
 }
 
 TGATEST_F(ClientTest, client, StartFailuresExitOne) {
-    auto noServer = launch({"127.0.0.1", std::to_string(port()), "bob"});
+    // A user name that starts with '-' is a user name all the same.
+    auto noServer = launch({"127.0.0.1", std::to_string(port()), "-bob"});
     EXPECT_EQ(noServer->wait(), 1);
+    EXPECT_EQ(noServer->out(),
+              "User: -bob - " + std::to_string(::geteuid()) + "; Machine: 127.0.0.1\n");
     EXPECT_EQ(noServer->err(), "Erreur de connexion");
 
     Fd serviceOnly = listenOn(port());

@@ -4,6 +4,11 @@
 namespace server_msg {
 
 inline constexpr char kUsage[] = "Usage : %s port-number\n";
+// What --help says after the usage line.
+inline constexpr char kDescription[] =
+    "Chats with one client: takes its service connection on port-number (1 to 65535) and\n"
+    "its talk connection on port 1111, shows its lines, answers \"envoie\" with the image\n"
+    "input/vorla.tga and \"info\" with the operator's next line.\n";
 inline constexpr char kHostName[] = "Impossible de recuperer le nom de l'hote";
 inline constexpr char kSocket[] = "socket rendez-vous";
 inline constexpr char kBind[] = "Impossible d'etablir une liaison";

@@ -2,11 +2,16 @@
 // named on the command line.
 #include <cstdlib>
 
+#include "cmdline/cmdline.h"
+#include "sizeAnalyser/messages.h"
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
 int main(int argc, char **argv) {
     stdstreams::openMissing();
+    if (const auto status = cmdline::standardOption(
+            argc, argv, {"sizeAnalyser", sizeAnalyser_msg::kUsage, sizeAnalyser_msg::kDescription}))
+        return *status;
     const char *const dir = sizeAnalyser_detail::analysedDirectory(argc, argv);
     if (dir == nullptr) return 2;
     const int status = sizeAnalyser_detail::analyse(dir);

@@ -14,4 +14,9 @@ inline constexpr char kDirectoryFailed[] = "%s: %s\n";
 inline constexpr char kInputFailed[] = "sizeAnalyser: standard input: %s\n";
 // Printed on the standard error for an argument shape other than none or one directory.
 inline constexpr char kUsage[] = "Usage : %s [directory]\n";
+// What --help says after the usage line.
+inline constexpr char kDescription[] =
+    "Prints the size figure (width x height x 3 / 1000) of every TGA image of the directory\n"
+    "(without one, of the images the program was installed with), reads thresholds from the\n"
+    "standard input up to -1 and says how many images fall into each class they bound.\n";
 }  // namespace sizeAnalyser_msg

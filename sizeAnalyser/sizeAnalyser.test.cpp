@@ -369,7 +369,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, DirectoryArgument) {
               "maxi is 0\n"
               "In the set < 30, there are 1 images\n");
     for (const std::vector<std::string> &args :
-         {std::vector<std::string>{dir.string(), dir.string()}, {"--help"}, {""}}) {
+         {std::vector<std::string>{dir.string(), dir.string()}, {"-x"}, {""}}) {
         std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
         r = tgatest::run(argv, options);
