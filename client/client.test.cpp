@@ -76,8 +76,11 @@ TGATEST_F(ClientTest, client, UsageErrorsExitOne) {
 }
 
 TGATEST_F(ClientTest, client, StartFailuresExitOne) {
-    auto noServer = launch({"127.0.0.1", std::to_string(port()), "bob"});
+    // A user name that starts with '-' is a user name all the same.
+    auto noServer = launch({"127.0.0.1", std::to_string(port()), "-bob"});
     EXPECT_EQ(noServer->wait(), 1);
+    EXPECT_EQ(noServer->out(),
+              "User: -bob - " + std::to_string(::geteuid()) + "; Machine: 127.0.0.1\n");
     EXPECT_EQ(noServer->err(), "Erreur de connexion");
 
     Fd serviceOnly = listenOn(port());
@@ -203,13 +206,13 @@ TGATEST_F(ClientTest, client, ClosedOrFullStandardStreams) {
     EXPECT_TRUE(closedByPeer(service_));
     EXPECT_EQ(client_->out(), kStart);
 
-    // Closed outputs send nothing to the server.
+    // Closed outputs send nothing to the server; what could not be printed is a failure.
     ASSERT_NO_FATAL_FAILURE(start(">&- 2>&-"));
     client_->type("transforme x\n");
     EXPECT_EQ(recvBytes(talk_, 13), "transforme x\n");
     client_->endInput();
     EXPECT_EQ(recvBytes(talk_, 1), kFF);
-    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(client_->wait(), 1);
     EXPECT_TRUE(closedByPeer(service_));
 
     // Lost output is a failure.

@@ -13,10 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "client/client.h"
 #include "client/messages.h"
+#include "cmdline/cmdline.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
 #include "stdstreams/stdstreams.h"
@@ -173,7 +175,12 @@ void converse(int service, int talk) {
 
 int main(int argc, char **argv) {
     stdstreams::openMissing();
-    if (argc != 4) {
+    if (const auto status = cmdline::standardOption(
+            argc, argv, {"client", client_msg::kUsage, client_msg::kDescription}))
+        return *status;
+    // The user name is taken as it is, even when it starts with '-'.
+    const std::optional<std::uint16_t> port = argc == 4 ? portFromText(argv[2]) : std::nullopt;
+    if (!port) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
@@ -192,10 +199,9 @@ int main(int argc, char **argv) {
     }
     in_addr address{};
     std::memcpy(&address, host->h_addr_list[0], sizeof address);
-    const std::uint16_t port = portFromText(argv[2]);
     std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
 
-    if (!connectTo(service.get(), address, port)) {
+    if (!connectTo(service.get(), address, *port)) {
         std::fflush(stdout);
         std::fputs(client_msg::kConnect, stderr);
         return EXIT_FAILURE;

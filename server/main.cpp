@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "cmdline/cmdline.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
 #include "server/messages.h"
@@ -109,7 +110,11 @@ void converse(int service, int talk) {
 
 int main(int argc, char **argv) {
     stdstreams::openMissing();
-    if (argc != 2) {
+    if (const auto status = cmdline::standardOption(
+            argc, argv, {"server", server_msg::kUsage, server_msg::kDescription}))
+        return *status;
+    const std::optional<std::uint16_t> port = argc == 2 ? portFromText(argv[1]) : std::nullopt;
+    if (!port) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
@@ -119,9 +124,8 @@ int main(int argc, char **argv) {
     if (::gethostname(host.data(), host.size()) != 0) die(server_msg::kHostName);
     host.back() = '\0';
 
-    const std::uint16_t port = portFromText(argv[1]);
     in_addr client{};
-    Fd service = acceptOne(port, nullptr, &client);
+    Fd service = acceptOne(*port, nullptr, &client);
     std::printf(server_msg::kServiceUp, userName(), static_cast<int>(::geteuid()), host.data());
     // The talk connection belongs to whoever holds the service connection.
     Fd talk = acceptOne(netio::kTalkPort, &client, &client);

@@ -81,11 +81,19 @@ bool sendImageChunk(int sock, const char *p, std::size_t n) {
     return true;
 }
 
-// Size of the image to announce, or -1 when it cannot be sent.
+// Size of the image to announce, or -1 when it cannot be sent, with errno telling why (0 for
+// a file that is neither regular nor a directory). A failed open leaves its own errno.
 std::int32_t imageSize(int fd) {
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    if (st.st_size < 0 || st.st_size > INT32_MAX) return -1;
+    if (fd < 0 || ::fstat(fd, &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        return -1;
+    }
+    if (st.st_size < 0 || st.st_size > INT32_MAX) {
+        errno = EFBIG;
+        return -1;
+    }
     return static_cast<std::int32_t>(st.st_size);
 }
 
@@ -174,6 +182,7 @@ int server_detail::send_img_checked(int sock) {
     // Without O_NONBLOCK a FIFO would hold the open until a writer came; it is refused below.
     Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
+    const int sizeErrno = errno;
     if (!sendAll(sock, &size, sizeof size)) {
         std::perror(server_msg::kImageSend);
         return 0;
@@ -182,6 +191,9 @@ int server_detail::send_img_checked(int sock) {
     if (size < 0) {
         std::printf(server_msg::kSendProgress, static_cast<long>(size), -1, -1);
         std::printf(server_msg::kSendDone, -1);
+        std::fflush(stdout);
+        std::fprintf(stderr, server_msg::kNoImage, kImagePath,
+                     sizeErrno != 0 ? std::strerror(sizeErrno) : server_msg::kNotAFile);
         return 1;
     }
     const Sent s = sendImageBytes(file.get(), sock, size);

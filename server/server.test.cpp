@@ -37,13 +37,13 @@ std::string hostName() {
 class ServerTest : public ChatTest {
   protected:
     // Starts the server and connects both connections, then sends `header` on the talk one,
-    // as the client's last bytes when `last` is set. The port argument may name the service
-    // port in any way that has its low 16 bits. Called inside ASSERT_NO_FATAL_FAILURE.
+    // as the client's last bytes when `last` is set. `portText` names the service port.
+    // Called inside ASSERT_NO_FATAL_FAILURE.
     void start(const std::string &header, const std::string &portText = "", bool last = false) {
         const std::string arg = portText.empty() ? std::to_string(port()) : portText;
         server_ = std::make_unique<Child>(
             std::vector<std::string>{tgatest::program("server").string(), arg}, dir_.path());
-        service_ = connectTo(static_cast<std::uint16_t>(std::stoul(arg) & 0xFFFF));
+        service_ = connectTo(static_cast<std::uint16_t>(std::stoul(arg)));
         ASSERT_GE(service_.get(), 0);
         ASSERT_TRUE(server_->waitOut("Connexion service etablie. User: "));
         talk_ = connectTo(kTalkPort);
@@ -125,10 +125,11 @@ TGATEST_F(ServerTest, server, WholeConversationWithImageInfoAndEnd) {
 }
 
 TGATEST_F(ServerTest, server, MissingImageIsAnnouncedAsMinusOne) {
-    ASSERT_NO_FATAL_FAILURE(start(std::string(4, '\0'), std::to_string(port() + 65536) + "xyz"));
+    ASSERT_NO_FATAL_FAILURE(start(std::string(4, '\0'), std::to_string(port())));
     sayLast("envoiexyz" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), "input/vorla.tga: No such file or directory\n");
     EXPECT_EQ(conversation(),
               " is connected\n"
               "J'attends \nchat is envoiexyz" +
@@ -142,6 +143,7 @@ TGATEST_F(ServerTest, server, FifoImageIsAnnouncedAsMinusOneWithoutBlocking) {
     sayLast("envoie\n" + kFF);
     EXPECT_EQ(recvBytes(service_, 5, 2000ms), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(server_->wait(), 0);
+    EXPECT_EQ(server_->err(), "input/vorla.tga: not a regular file\n");
     EXPECT_EQ(conversation(), "bob is connected\nJ'attends \nchat is envoie\n\n" + kNoImage +
                                   "J'attends \nchat is " + kFF + "\nRien de special\n");
 }
@@ -238,10 +240,11 @@ TGATEST_F(ServerTest, server, ClosedOrFullStandardStreams) {
         sayLast(kFF);
         return server_->wait();
     };
-    // A closed console reads as ended; a closed output takes no connection's place.
-    EXPECT_EQ(converse("<&- >&-", port()), 0);
+    // A closed console reads as ended; a closed output takes no connection's place, and what
+    // could not be printed there is a failure.
+    EXPECT_EQ(converse("<&- >&-", port()), 1);
     EXPECT_TRUE(closedByPeer(service_));
-    EXPECT_EQ(server_->err(), "");
+    EXPECT_EQ(server_->err(), "server: Bad file descriptor\n");
 
     EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
     EXPECT_EQ(server_->err(), "server: No space left on device\n");
