@@ -40,6 +40,7 @@ struct Pipe {
 Pipe consolePipe();
 
 // A stream for the code under test to print on, read by the test through a pipe as it comes.
+// Up to a pipe's worth (64 KiB) may wait unread; more would hold the printing thread.
 class Printout {
   public:
     Printout();
