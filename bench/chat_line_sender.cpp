@@ -46,8 +46,8 @@ int main(int argc, char **argv) {
         return EXIT_FAILURE;
     }
     const char name[] = "bench";
-    const std::int32_t nameLength = sizeof name - 1;
-    bool ok = netio::sendAll(talk.get(), &nameLength, sizeof nameLength) &&
+    const netio::CountBytes nameLength = netio::countBytes(std::int32_t{sizeof name - 1});
+    bool ok = netio::sendAll(talk.get(), nameLength.data(), nameLength.size()) &&
               netio::sendAll(talk.get(), name, sizeof name - 1);
     std::vector<char> chunk(std::size_t{1} << 20, 'a');
     for (std::size_t left = lineBytes - 1; ok && left > 0;) {
