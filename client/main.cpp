@@ -17,6 +17,7 @@
 
 #include "client/client.h"
 #include "client/messages.h"
+#include "client/transferSignals.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
 #include "stdstreams/stdstreams.h"
@@ -173,6 +174,7 @@ void converse(int service, int talk) {
 
 int main(int argc, char **argv) {
     stdstreams::openMissing();
+    client_detail::keepPartOnSignals();
     if (argc != 4) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
