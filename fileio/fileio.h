@@ -123,10 +123,12 @@ inline void onCleanUpSignal(int sig) {
     dieOfSignal(sig);
 }
 
+// The signals whose action a NewFile may change: SIGXFSZ first, then the clean-up ones.
+inline constexpr std::array<int, 4> all{SIGXFSZ, kCleanUpSignals[0], kCleanUpSignals[1],
+                                        kCleanUpSignals[2]};
+
 inline void take() {
     if (actions.users++ > 0) return;
-    constexpr std::array<int, 4> all{SIGXFSZ, kCleanUpSignals[0], kCleanUpSignals[1],
-                                     kCleanUpSignals[2]};
     for (std::size_t i = 0; i < all.size(); ++i) {
         struct sigaction mine {};
         sigemptyset(&mine.sa_mask);
@@ -141,8 +143,6 @@ inline void take() {
 }
 inline void give() {
     if (--actions.users > 0) return;
-    constexpr std::array<int, 4> all{SIGXFSZ, kCleanUpSignals[0], kCleanUpSignals[1],
-                                     kCleanUpSignals[2]};
     for (std::size_t i = 0; i < all.size(); ++i)
         if (actions.changed[i]) ::sigaction(all[i], &actions.old[i], nullptr);
 }
