@@ -11,6 +11,7 @@
 #include "client/client.h"
 #include "client/conversation.h"
 #include "client/messages.h"
+#include "client/transferSignals.h"
 #include "cmdline/cmdline.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
@@ -32,12 +33,14 @@ int main(int argc, char **argv) {
             argc, argv, {"client", client_msg::kUsage, client_msg::kDescription}))
         return *status;
     // The user name is taken as it is, even when it starts with '-'.
-    const std::optional<std::uint16_t> port = argc == 4 ? netio::portFromText(argv[2]) : std::nullopt;
+    const std::optional<std::uint16_t> port =
+        argc == 4 ? netio::portFromText(argv[2]) : std::nullopt;
     if (!port) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
     netio::prepareChatProcess();
+    client_detail::keepPartOnSignals();
 
     netio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!service) return fail(client_msg::kSocket);

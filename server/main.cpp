@@ -33,7 +33,8 @@ int main(int argc, char **argv) {
     if (const auto status = cmdline::standardOption(
             argc, argv, {"server", server_msg::kUsage, server_msg::kDescription}))
         return *status;
-    const std::optional<std::uint16_t> port = argc == 2 ? netio::portFromText(argv[1]) : std::nullopt;
+    const std::optional<std::uint16_t> port =
+        argc == 2 ? netio::portFromText(argv[1]) : std::nullopt;
     if (!port) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
