@@ -1,7 +1,10 @@
 // The chat client's transfers: the name header it sends and the image it stores.
 #include "client/client.h"
+#include "client/conversation.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +18,9 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/transferSignals.h"
 #include "fileio/fileio.h"
+#include "netio/chatWire.h"
 #include "netio/netio.h"
 
 namespace {
@@ -31,19 +36,42 @@ bool makeOutputDir() {
 }
 
 // No image to store: the output file is created empty when missing, anything there is left.
-void createOutputIfMissing() {
+void createOutputIfMissing(std::FILE *err) {
     Fd file;
     if (makeOutputDir())
         file = Fd{::open(client_msg::kOutputFile, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (!file && errno != EEXIST) std::perror(client_msg::kOutputFile);
-    if (file && !file.close()) std::perror(client_msg::kOutputWrite);
+    if (!file && errno != EEXIST) netio::reportErrno(err, client_msg::kOutputFile);
+    if (file && !file.close()) netio::reportErrno(err, client_msg::kOutputWrite);
 }
 
-// Puts the new file in place as `name`; false with errno set when it could not be.
+// Puts the new file in place as `name`, durably; false with errno set when it could not be.
 bool keep(fileio::NewFile &file, const char *name) {
-    const int err = file.keepAs(name);
+    const int err = file.keepAs(name, 0, fileio::Sync::yes);
     errno = err;
     return err == 0;
+}
+
+// A clean-up signal caught during a transfer, 0 when none: the transfer then ends as a cut
+// one, and the client dies of the signal once what arrived is kept.
+volatile sig_atomic_t transferring = 0;
+volatile sig_atomic_t caught = 0;
+
+void onSignal(int sig) {
+    if (transferring != 0) {
+        caught = sig;
+        return;
+    }
+    fileio::dieOfSignal(sig);
+}
+
+// Waits until `sock` has bytes or has ended; the clean-up signals, blocked everywhere else
+// during a transfer, are taken only here. False when one was caught.
+bool awaitBytes(int sock, const sigset_t &unblocked) {
+    pollfd p{sock, POLLIN, 0};
+    while (caught == 0) {
+        if (::ppoll(&p, 1, nullptr, &unblocked) >= 0 || errno != EINTR) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -52,34 +80,44 @@ void write_header(int sock, const char *name) {
     if (name == nullptr) name = "";
     const std::size_t length = std::strlen(name);
     const auto count = static_cast<std::int32_t>(std::min<std::size_t>(length, INT32_MAX));
+    const netio::CountBytes bytes = netio::countBytes(count);
     // Plain writes, as on any descriptor: a pipe or a file serves as well as a socket.
-    if (!netio::writeAll(sock, &count, sizeof count)) return;
+    if (!netio::writeAll(sock, bytes.data(), bytes.size())) return;
     if (count > 0) netio::writeAll(sock, name, static_cast<std::size_t>(count));
 }
 
 void recv_img(int sock, int size) {
+    client_detail::receiveImage(sock, size, stdout, stderr);
+}
+
+void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err) {
     if (size < 0) {
-        createOutputIfMissing();
-        std::printf(client_msg::kCopied, 0);
+        createOutputIfMissing(err);
+        std::fprintf(out, client_msg::kCopied, 0);
         return;
     }
+    // A signal that ends the client during the transfer is taken only between reads, so the
+    // bytes that came are kept as a cut transfer keeps them.
+    const fileio::litter::Blocked blocked;
+    transferring = 1;
     // The image goes to a new file beside the output, never through whatever holds its name.
     std::optional<fileio::NewFile> file;
     if (makeOutputDir()) file.emplace(kNewFilePattern);
     bool storing = file && file->stream() != nullptr;
-    if (!storing) std::perror(client_msg::kOutputFile);
+    if (!storing) netio::reportErrno(err, client_msg::kOutputFile);
 
     int total = 0;
     if (size > 0) {
         std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
         while (total < size) {
             const std::size_t want = std::min(chunk.size(), static_cast<std::size_t>(size - total));
+            if (!awaitBytes(sock, blocked.previous())) break;
             const ssize_t got = ::read(sock, chunk.data(), want);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             const auto n = static_cast<std::size_t>(got);
             if (storing && std::fwrite(chunk.data(), 1, n, file->stream()) != n) {
-                std::perror(client_msg::kOutputWrite);
+                netio::reportErrno(err, client_msg::kOutputWrite);
                 storing = false;
             }
             total += static_cast<int>(got);
@@ -88,15 +126,34 @@ void recv_img(int sock, int size) {
     // The image is in place before the report says it has come.
     const bool whole = total == size;
     if (whole && storing && !keep(*file, client_msg::kOutputFile))
-        std::perror(client_msg::kOutputWrite);
-    std::printf(client_msg::kCopied, total);
-    if (whole) return;
-    // A cut transfer leaves the previous image in place and keeps what came beside it.
-    std::fflush(stdout);
-    std::fprintf(stderr, client_msg::kShortImage, total, size);
-    if (!storing) return;
-    if (keep(*file, client_msg::kPartFile))
-        std::fputs(client_msg::kPartKept, stderr);
-    else
-        std::perror(client_msg::kOutputWrite);
+        netio::reportErrno(err, client_msg::kOutputWrite);
+    std::fprintf(out, client_msg::kCopied, total);
+    if (!whole) {
+        // A cut transfer leaves the previous image in place and keeps what came beside it.
+        std::fflush(out);
+        std::fprintf(err, client_msg::kShortImage, total, size);
+        if (storing && keep(*file, client_msg::kPartFile))
+            std::fputs(client_msg::kPartKept, err);
+        else if (storing)
+            netio::reportErrno(err, client_msg::kOutputWrite);
+    }
+    transferring = 0;
+    if (caught == 0) return;
+    std::fflush(out);
+    file.reset();
+    fileio::dieOfSignal(caught);
+}
+
+void client_detail::keepPartOnSignals() {
+    for (const int sig : fileio::kCleanUpSignals) {
+        struct sigaction old {};
+        // A signal ignored by whoever started the client stays ignored.
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction mine {};
+        mine.sa_handler = onSignal;
+        sigemptyset(&mine.sa_mask);
+        for (const int other : fileio::kCleanUpSignals)
+            sigaddset(&mine.sa_mask, other);
+        ::sigaction(sig, &mine, nullptr);
+    }
 }
