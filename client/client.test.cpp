@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/vethLink.h"
 
 using namespace tgatest;
 
@@ -191,6 +193,65 @@ TEST_F(clientConversation, ServerClosingTheTalkEndsIt) {
     run_.join();
     EXPECT_EQ(err_.text(), "Connexion talk fermee par le serveur\n");
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
+}
+
+TEST(clientConversationShown, ServerBytesEscapedOnATerminalOnly) {
+    // A reply that would retitle the user's terminal, with UTF-8 text; then a reply cut by the
+    // end of the operator's input, a C1 control sequence.
+    const std::string replies = "\x1b]2;t\x07ok caf\xc3\xa9\n\x9b[31m" + kFF;
+    Printout terminal{Printout::Kind::Terminal}, pipe, err;
+    for (const Printout *out : {&terminal, &pipe}) {
+        const SocketPair service = socketPair(), talk = socketPair();
+        Pipe console = consolePipe();
+        sendBytes(talk.far, replies);
+        ASSERT_TRUE(netio::writeAll(console.far.get(), "info\n", 5));
+        console.far.reset();
+        client_detail::converse(
+            {service.near.get(), talk.near.get(), console.near.get(), out->get(), err.get()});
+    }
+    const std::string shown =
+        "Dites moi quelque chose\n"
+        "Info du serveur : \\033]2;t\\007ok caf\xc3\xa9\n"
+        "Info du serveur : \\233[31m\n"
+        "Dites moi quelque chose\n";
+    EXPECT_TRUE(terminal.waitFor(shown)) << terminal.text();
+    EXPECT_EQ(terminal.text(), shown);
+    // On a pipe (or a file) the bytes stay as they came.
+    EXPECT_EQ(pipe.text(),
+              "Dites moi quelque chose\n"
+              "Info du serveur : \x1b]2;t\x07ok caf\xc3\xa9\n"
+              "Info du serveur : \x9b[31m\n"
+              "Dites moi quelque chose\n");
+    EXPECT_EQ(err.text(), "");
+}
+
+// The conversation over a link the test cuts, with short times (keepalive after 1 s idle,
+// 2 probes 1 s apart). The test plays the server beyond the link; the user types nothing.
+class clientConversationOverCutLink : public ChatTest {};
+
+TEST_F(clientConversationOverCutLink, VanishedServerIsNoticedIdleUserIsNot) {
+    if (!isolated_) GTEST_SKIP() << "no private network namespace for the test's veth pair";
+    std::string why;
+    const auto link = VethLink::make(why);
+    if (!link) GTEST_SKIP() << why;
+    const auto service = link->connect(7001), talk = link->connect(7002);
+    ASSERT_TRUE(service.near && talk.near);
+    const Pipe console = consolePipe();
+    Printout out, err;
+    auto run = std::async(std::launch::async, [&] {
+        client_detail::converse({service.near.get(), talk.near.get(), console.near.get(), out.get(),
+                                 err.get(), netio::LinkTimes{1s, 1s, 2, 3000ms}});
+    });
+    struct Unblock {  // whatever fails below, the conversation ends before the test does
+        int sock;
+        ~Unblock() { ::shutdown(sock, SHUT_RDWR); }
+    } unblock{talk.near.get()};
+    // Probe rounds on an idle link: the server's machine answers, nothing ends.
+    EXPECT_EQ(run.wait_for(4s), std::future_status::timeout);
+    ASSERT_TRUE(link->cut());
+    ASSERT_EQ(run.wait_for(15s), std::future_status::ready);
+    EXPECT_EQ(out.text(), "Dites moi quelque chose\n");
+    EXPECT_EQ(err.text(), "Le serveur ne repond plus : liaison perdue\n");
 }
 
 TEST(write_header, LengthLittleEndianThenTheBareName) {

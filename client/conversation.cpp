@@ -16,7 +16,9 @@
 
 #include "client/messages.h"
 #include "netio/chatWire.h"
+#include "netio/linkWatch.h"
 #include "netio/netio.h"
+#include "netio/peerText.h"
 #include "textUtil/textUtil.h"
 
 namespace {
@@ -30,7 +32,9 @@ constexpr std::size_t kLineKept = 1023;
 // Shows the info replies that arrive on the talk connection, one "Info du serveur" per line.
 class InfoReplies {
   public:
-    explicit InfoReplies(const Chat &chat) : chat_(chat) {}
+    // The server's bytes never drive the user's terminal.
+    explicit InfoReplies(const Chat &chat)
+        : chat_(chat), terminal_(netio::showsOnTerminal(chat.out)) {}
 
     // Takes in what has arrived; false when the server has closed the talk connection or it
     // failed (said on the error stream).
@@ -42,7 +46,7 @@ class InfoReplies {
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
             netio::reportEnd(chat_.err, got == 0 ? Io::Closed : Io::Failed, client_msg::kTalkClosed,
-                             client_msg::kTalkRead);
+                             client_msg::kTalkRead, client_msg::kLinkLost);
             return false;
         }
         for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
@@ -69,11 +73,14 @@ class InfoReplies {
         if (c == '\n') show("");
     }
     void show(const char *tail) {
-        std::fprintf(chat_.out, client_msg::kInfo, (reply_ + tail).c_str());
+        const std::string shown =
+            netio::shownPeerText(reply_ + tail, terminal_, netio::PeerText::Line);
+        std::fprintf(chat_.out, client_msg::kInfo, shown.c_str());
         reply_.clear();
     }
 
     const Chat &chat_;
+    bool terminal_;
     std::string reply_;
 };
 
@@ -118,7 +125,7 @@ class Console {
 
 bool sendByte(const Chat &chat, unsigned char byte) {
     if (netio::sendByte(chat.talk, byte)) return true;
-    netio::reportErrno(chat.err, client_msg::kTalkWrite);
+    netio::reportFailure(chat.err, chat.talk, client_msg::kTalkWrite, client_msg::kLinkLost);
     return false;
 }
 
@@ -129,7 +136,8 @@ bool takeImage(const Chat &chat) {
     const Io r = netio::readAll(chat.service, size.data(), size.size());
     if (r != Io::Done) {
         std::fflush(chat.out);
-        netio::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead);
+        netio::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead,
+                         client_msg::kLinkLost);
         return false;
     }
     const std::int32_t announced = netio::countFrom(size);
@@ -155,6 +163,9 @@ bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
 }
 
 void client_detail::converse(const Chat &chat) {
+    // Not being able to watch a link is no reason to refuse a conversation.
+    static_cast<void>(netio::watchLink(chat.service, chat.link));
+    static_cast<void>(netio::watchLink(chat.talk, chat.link));
     InfoReplies info{chat};
     Console console{chat.console};
     std::array<char, kLineKept + 1> line{};

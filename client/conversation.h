@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "netio/linkWatch.h"
+
 namespace client_detail {
 
 // The IPv4 address of the machine `name` (a host name or dotted text) in `*address`; false
@@ -24,12 +26,16 @@ struct Chat {
     int console = STDIN_FILENO;  // what the user types
     std::FILE *out = stdout;     // what the user is shown
     std::FILE *err = stderr;     // how a connection ended or failed, and transfer notices
+    netio::LinkTimes link{};     // how long a silent link is trusted (both connections)
 };
 
 // Runs the conversation after the name header: prompts, sends every byte read from the
 // console on the talk connection as it comes, receives an image after each "envoie" line
 // and shows the info replies that arrive while it waits. Ends after the console's end has
-// gone out as 0xFF, or when a connection ends or fails (said on `err`). Closes nothing.
+// gone out as 0xFF, or when a connection ends or fails (said on `err`; a link that died is
+// said as such). Both connections are watched with `link`'s times. When `out` is a
+// terminal, the info replies show with their control bytes escaped (netio::escapedPeerText).
+// Closes nothing.
 void converse(const Chat &chat);
 
 // recv_img, printing on `out` and `err`.

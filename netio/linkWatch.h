@@ -12,6 +12,10 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+
+#include "netio/chatWire.h"
+#include "netio/netio.h"
 
 namespace netio {
 
@@ -57,6 +61,44 @@ inline bool watchLink(int sock, const LinkTimes &times) {
 // within the times, or is no longer reachable), rather than that a call failed otherwise.
 inline bool linkLost(int err) {
     return err == ETIMEDOUT || err == EHOSTUNREACH || err == ENETUNREACH || err == EHOSTDOWN;
+}
+
+// linkLost for a call on `sock` that failed with `err`. A send on a connection whose link
+// died fails with EPIPE; the reason waits with the socket (SO_ERROR, taken here) unless a
+// partial sendfile swallowed it. Then a closed connection that was still retransmitting or
+// probing tells a dead link from a peer that reset it.
+inline bool linkLost(int sock, int err) {
+    if (linkLost(err)) return true;
+    if (err != EPIPE) return false;
+    int pending = 0;
+    socklen_t size = sizeof pending;
+    if (::getsockopt(sock, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending != 0)
+        return linkLost(pending);
+    tcp_info info{};
+    size = sizeof info;
+    return ::getsockopt(sock, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
+           info.tcpi_state == TCP_CLOSE && (info.tcpi_retransmits > 0 || info.tcpi_probes > 0);
+}
+
+// Says on `err` why a call on the connection `sock` failed: `lost` when the link died, else
+// `what` with the reason (reportErrno).
+inline void reportFailure(std::FILE *err, int sock, const char *what, const char *lost) {
+    const int reason = errno;
+    if (linkLost(sock, reason)) {
+        std::fputs(lost, err);
+        return;
+    }
+    errno = reason;
+    reportErrno(err, what);
+}
+
+// reportEnd that says `lost` when the connection failed because the link died.
+inline void reportEnd(std::FILE *err, Io how, const char *closed, const char *failed,
+                      const char *lost) {
+    if (how == Io::Failed && linkLost(errno))
+        std::fputs(lost, err);
+    else
+        reportEnd(err, how, closed, failed);
 }
 
 }  // namespace netio

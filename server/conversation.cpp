@@ -9,6 +9,8 @@
 #include <cerrno>
 
 #include "netio/chatWire.h"
+#include "netio/linkWatch.h"
+#include "netio/peerText.h"
 #include "server/messages.h"
 #include "server/serverDetail.h"
 #include "textUtil/textUtil.h"
@@ -51,7 +53,7 @@ bool sendInfoReply(const Chat &chat, Console &console) {
     do {
         byte = console.next();
         if (!netio::sendByte(chat.talk, byte)) {
-            netio::reportErrno(chat.err, server_msg::kInfoSend);
+            netio::reportFailure(chat.err, chat.talk, server_msg::kInfoSend, server_msg::kLinkLost);
             return false;
         }
     } while (byte != '\n' && byte != kEndOfTalk);
@@ -104,9 +106,19 @@ const char *server_detail::userName() {
 }
 
 void server_detail::converse(const Chat &chat) {
+    // Not being able to watch a link is no reason to refuse a conversation.
+    static_cast<void>(netio::watchLink(chat.service, chat.link));
+    static_cast<void>(netio::watchLink(chat.talk, chat.link));
+    // The client's bytes never drive the operator's terminal.
+    const bool terminal = netio::showsOnTerminal(chat.out);
+    const auto shown = [terminal](const char *text, netio::PeerText kind) {
+        return netio::shownPeerText(text, terminal, kind);
+    };
+
     std::array<char, 10> name{};
     if (read_header_checked(chat.talk, name.data(), chat.err) == 0) return;
-    std::fprintf(chat.out, server_msg::kConnected, name.data());
+    std::fprintf(chat.out, server_msg::kConnected,
+                 shown(name.data(), netio::PeerText::Field).c_str());
 
     Console console{chat.console};
     std::array<char, 100> line{};
@@ -114,7 +126,8 @@ void server_detail::converse(const Chat &chat) {
     while (last != kEndOfTalk) {
         std::fputs(server_msg::kWaiting, chat.out);
         if (read_chat_line(chat.talk, line.data(), &last, chat.err) == 0) return;
-        std::fprintf(chat.out, server_msg::kChat, line.data());
+        std::fprintf(chat.out, server_msg::kChat,
+                     shown(line.data(), netio::PeerText::Line).c_str());
         if (startswith("envoie", line.data())) {
             std::fputs(server_msg::kWillSend, chat.out);
             if (send_img_checked(chat.service, chat.out, chat.err) == 0) return;

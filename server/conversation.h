@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "netio/linkWatch.h"
 #include "netio/netio.h"
 
 namespace server_detail {
@@ -33,12 +34,15 @@ struct Chat {
     int console = STDIN_FILENO;  // what the operator types
     std::FILE *out = stdout;     // what the operator is shown
     std::FILE *err = stderr;     // how a connection ended or failed
+    netio::LinkTimes link{};     // how long a silent link is trusted (both connections)
 };
 
 // Runs the conversation: reads the name header, then each chat line up to the client's
 // 0xFF, sending "input/vorla.tga" after an "envoie" line and the operator's next console line
 // after an "info" line (0xFF once the console has ended). Ends there, or when a connection
-// ends or fails (said on `err`). Closes nothing.
+// ends or fails (said on `err`; a link that died is said as such). Both connections are
+// watched with `link`'s times. When `out` is a terminal, the name and the lines show with
+// their control bytes escaped (netio::escapedPeerText). Closes nothing.
 void converse(const Chat &chat);
 
 }  // namespace server_detail

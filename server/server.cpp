@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "netio/chatWire.h"
+#include "netio/linkWatch.h"
 #include "netio/netio.h"
 #include "server/messages.h"
 
@@ -51,7 +52,8 @@ Io skip(int fd, std::size_t n) {
 }
 
 void reportTalkLoss(std::FILE *err, Io how) {
-    netio::reportEnd(err, how, server_msg::kTalkClosed, server_msg::kTalkRead);
+    netio::reportEnd(err, how, server_msg::kTalkClosed, server_msg::kTalkRead,
+                     server_msg::kLinkLost);
 }
 
 // After an image write that moved nothing: true when it is worth another attempt (a
@@ -161,12 +163,14 @@ Sent sendImageBytes(int file, int sock, std::int32_t size) {
 // How many bytes to take off the talk connection next: the line up to and including its end
 // byte when that has arrived, else all that has arrived. Looking before taking leaves what
 // follows the line on the connection (for the next line, or for nobody after the last).
-// 1 when nothing can be seen: the read then waits, or meets the end or the failure itself.
+// 1 when nothing can be seen (the end, or no socket): the read then waits or meets the end
+// itself. 0 when the connection failed, with errno set: a socket reports its failure once.
 std::size_t nextLinePart(int sock, std::vector<char> &block) {
     ssize_t seen = -1;
     do {
         seen = ::recv(sock, block.data(), block.size(), MSG_PEEK);
     } while (seen < 0 && errno == EINTR);
+    if (seen < 0 && errno != ENOTSOCK) return 0;
     if (seen <= 0) return 1;
     const auto begin = block.begin();
     const auto stop = begin + seen;
@@ -185,7 +189,7 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     const int sizeErrno = errno;
     const netio::CountBytes announced = netio::countBytes(size);
     if (!sendAll(sock, announced.data(), announced.size())) {
-        netio::reportErrno(err, server_msg::kImageSend);
+        netio::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
         return 0;
     }
     std::fprintf(out, server_msg::kImageSize, static_cast<long>(size));
@@ -205,7 +209,7 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     if (!s.ok) {
         std::fflush(out);
         errno = sendErrno;
-        netio::reportErrno(err, server_msg::kImageSend);
+        netio::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
         return 0;
     }
     return 1;
@@ -251,7 +255,7 @@ int server_detail::read_chat_line(int sock, char *line, unsigned char *last, std
     unsigned char byte = 0;
     do {
         const std::size_t n = nextLinePart(sock, block);
-        const Io r = readAll(sock, block.data(), n);
+        const Io r = n == 0 ? Io::Failed : readAll(sock, block.data(), n);
         if (r != Io::Done) {
             line[kept] = '\0';
             reportTalkLoss(err, r);

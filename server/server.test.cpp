@@ -9,6 +9,8 @@
 #include <array>
 #include <climits>
 #include <csignal>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -19,6 +21,7 @@
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/vethLink.h"
 
 using namespace tgatest;
 
@@ -180,6 +183,103 @@ TEST_F(serverConversation, EndedOperatorInputAnswersEveryInfoWithFF) {
     sendBytes(talk_.far, kFF);
     finish();
     EXPECT_EQ(err_.text(), "");
+}
+
+// A client that sends terminal controls: a name and lines that would retitle and clear the
+// operator's terminal, with UTF-8 text and a backslash among them.
+const std::string kHostileTalk =
+    count32(6) + "\x1b]0;x\x07" + "\x1b[2Jhi\n" + "caf\xc3\xa9 \x9b" + "1m\\n\n" + kFF;
+const std::string kHostileShown =
+    "\\033]0;x\\007 is connected\n"
+    "J'attends \nchat is \\033[2Jhi\n\nRien de special\n"
+    "J'attends \nchat is caf\xc3\xa9 \\2331m\\\\n\n\nRien de special\n"
+    "J'attends \nchat is \\377\nRien de special\n";
+
+TEST(serverConversationShown, ClientBytesEscapedOnATerminalOnly) {
+    Printout terminal{Printout::Kind::Terminal}, pipe, err;
+    for (const Printout *out : {&terminal, &pipe}) {
+        const SocketPair service = socketPair(), talk = socketPair();
+        const Pipe console = consolePipe();
+        sendBytes(talk.far, kHostileTalk);
+        server_detail::converse(
+            {service.near.get(), talk.near.get(), console.near.get(), out->get(), err.get()});
+    }
+    EXPECT_TRUE(terminal.waitFor(kHostileShown)) << terminal.text();
+    EXPECT_EQ(terminal.text(), kHostileShown);
+    // On a pipe (or a file) the bytes stay as they came.
+    EXPECT_EQ(pipe.text(),
+              "\x1b]0;x\x07 is connected\n"
+              "J'attends \nchat is \x1b[2Jhi\n\nRien de special\n"
+              "J'attends \nchat is caf\xc3\xa9 \x9b"
+              "1m\\n\n\nRien de special\n"
+              "J'attends \nchat is " +
+                  kFF + "\nRien de special\n");
+    EXPECT_EQ(err.text(), "");
+}
+
+// The conversation over a link the test cuts, with short times: keepalive after 1 s idle,
+// 2 probes 1 s apart, 3 s for unacknowledged data. The test plays the client beyond the link.
+class serverConversationOverCutLink : public ChatTest {
+  protected:
+    void SetUp() override {
+        ChatTest::SetUp();
+        if (!isolated_) GTEST_SKIP() << "no private network namespace for the test's veth pair";
+        std::string why;
+        link_ = VethLink::make(why);
+        if (!link_) GTEST_SKIP() << why;
+        service_ = link_->connect(7001);
+        talk_ = link_->connect(7002);
+        ASSERT_TRUE(service_.near && talk_.near);
+        sendBytes(talk_.far, count32(3) + "bob");
+    }
+    void start() {
+        run_ = std::async(std::launch::async, [this] {
+            server_detail::converse({service_.near.get(), talk_.near.get(), console_.near.get(),
+                                     out_.get(), err_.get(), netio::LinkTimes{1s, 1s, 2, 3000ms}});
+        });
+    }
+    // Whatever failed, the conversation ends before the test does.
+    void TearDown() override {
+        ::shutdown(talk_.near.get(), SHUT_RDWR);
+        ::shutdown(service_.near.get(), SHUT_RDWR);
+        if (run_.valid()) run_.wait();
+    }
+
+    std::unique_ptr<VethLink> link_;
+    VethLink::Connection service_, talk_;
+    Pipe console_ = consolePipe();  // the operator types nothing
+    Printout out_, err_;
+    std::future<void> run_;
+};
+
+TEST_F(serverConversationOverCutLink, VanishedClientIsNoticedIdleOneIsNot) {
+    start();
+    // Probe rounds on an idle link: the client's machine answers, nothing ends.
+    EXPECT_EQ(run_.wait_for(4s), std::future_status::timeout);
+    ASSERT_TRUE(link_->cut());
+    ASSERT_EQ(run_.wait_for(15s), std::future_status::ready);
+    EXPECT_EQ(out_.text(), "bob is connected\nJ'attends \n");
+    EXPECT_EQ(err_.text(), "Le client ne repond plus : liaison perdue\n");
+}
+
+TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
+    // No keepalive probe goes while data waits for its acknowledgement: the bound on
+    // unacknowledged data ends this one.
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "input");
+    writeFile(dir / "input/vorla.tga", pattern(std::size_t{16} << 20));
+    const InDirectory here{dir.path()};
+    sendBytes(talk_.far, "envoie\n");
+    start();
+    ASSERT_EQ(recvBytes(service_.far, 4), count32(16 << 20));
+    ASSERT_TRUE(link_->cut());
+    ASSERT_EQ(run_.wait_for(15s), std::future_status::ready);
+    EXPECT_TRUE(
+        out_.text().starts_with("bob is connected\nJ'attends \nchat is envoie\n\n"
+                                "Je vais t'envoyer une image\n"
+                                "Taille de l'image : 16777216\n"))
+        << out_.text();
+    EXPECT_EQ(err_.text(), "Le client ne repond plus : liaison perdue\n");
 }
 
 TEST(acceptFrom, TalkConnectionOnlyFromTheServicePeer) {
@@ -367,6 +467,25 @@ TEST_F(server, StartsOnAMachineWithALongName) {
     sayLast(kFF);
     EXPECT_EQ(server_->wait(), 0);
     EXPECT_NE(server_->out().find("; Machine: " + name + "\n"), std::string::npos);
+}
+
+TEST_F(server, ShowsClientBytesEscapedOnATerminal) {
+    Printout terminal{Printout::Kind::Terminal};
+    const int shown = ::fileno(terminal.get());
+    const std::string path = program("server").string(), arg = std::to_string(port());
+    Child child([&] {
+        ::dup2(shown, STDOUT_FILENO);
+        if (::chdir(dir_.path().c_str()) == 0)
+            ::execl(path.c_str(), path.c_str(), arg.c_str(), static_cast<char *>(nullptr));
+    });
+    service_ = connectTo(port());
+    ASSERT_GE(service_.get(), 0);
+    talk_ = connectTo(kTalkPort);
+    ASSERT_GE(talk_.get(), 0);
+    sayLast(kHostileTalk);
+    EXPECT_EQ(child.wait(), 0);
+    EXPECT_TRUE(terminal.waitFor(kHostileShown)) << terminal.text();
+    EXPECT_EQ(child.err(), "");
 }
 
 }  // namespace

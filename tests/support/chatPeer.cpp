@@ -7,8 +7,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <array>
@@ -50,9 +52,25 @@ Pipe consolePipe() {
     return {Fd{fds[0]}, Fd{fds[1]}};
 }
 
-Printout::Printout() {
-    std::array<int, 2> fds{};
-    if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("Printout: pipe failed");
+Printout::Printout(Kind kind) {
+    std::array<int, 2> fds{-1, -1};  // the read end, the printing end
+    if (kind == Kind::Pipe) {
+        if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("Printout: pipe failed");
+    } else {
+        fds[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const char *name = fds[0] < 0 || ::grantpt(fds[0]) != 0 || ::unlockpt(fds[0]) != 0
+                               ? nullptr
+                               : ::ptsname(fds[0]);
+        if (name != nullptr) fds[1] = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios mode{};
+        if (fds[1] < 0 || ::tcgetattr(fds[1], &mode) != 0) {
+            if (fds[0] >= 0) ::close(fds[0]);
+            if (fds[1] >= 0) ::close(fds[1]);
+            throw std::runtime_error("Printout: no pseudo-terminal");
+        }
+        ::cfmakeraw(&mode);
+        ::tcsetattr(fds[1], TCSANOW, &mode);
+    }
     read_ = Fd{fds[0]};
     file_ = ::fdopen(fds[1], "w");
     if (file_ == nullptr) {

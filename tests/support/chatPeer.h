@@ -41,9 +41,12 @@ Pipe consolePipe();
 
 // A stream for the code under test to print on, read by the test through a pipe as it comes.
 // Up to a pipe's worth (64 KiB) may wait unread; more would hold the printing thread.
+// A Terminal printout is a pseudo-terminal instead, in raw mode, so bytes pass unchanged (no
+// "\r\n" for "\n") while the code under test sees a terminal.
 class Printout {
   public:
-    Printout();
+    enum class Kind { Pipe, Terminal };
+    explicit Printout(Kind kind = Kind::Pipe);
     ~Printout();
     Printout(const Printout &) = delete;
     Printout &operator=(const Printout &) = delete;
