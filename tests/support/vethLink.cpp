@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -81,9 +81,14 @@ VethLink::~VethLink() {
     if (near_) static_cast<void>(ip("link del tgknear", false));
 }
 
-void VethLink::enterFar(bool far) {
-    if (::setns((far ? far_ : near_).get(), CLONE_NEWNET) != 0)
-        throw std::runtime_error("VethLink: cannot change network namespace");
+void VethLink::enterFar() const {
+    if (::setns(far_.get(), CLONE_NEWNET) != 0)
+        throw std::runtime_error("VethLink: cannot enter the far network namespace");
+}
+
+void VethLink::leaveFar() const noexcept {
+    // Sockets made later would land in the wrong network, and tests would pass for wrong.
+    if (::setns(near_.get(), CLONE_NEWNET) != 0) std::abort();
 }
 
 VethLink::Connection VethLink::connect(std::uint16_t port) {

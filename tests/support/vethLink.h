@@ -28,10 +28,10 @@ class VethLink {
     // Runs fn() with the calling thread in the far namespace: sockets it makes live there.
     template <class Fn>
     auto inFar(Fn &&fn) {
-        enterFar(true);
+        enterFar();
         struct Back {
-            VethLink *link;
-            ~Back() { link->enterFar(false); }
+            const VethLink *link;
+            ~Back() { link->leaveFar(); }
         } back{this};
         return fn();
     }
@@ -48,7 +48,8 @@ class VethLink {
 
   private:
     VethLink() = default;
-    void enterFar(bool far);
+    void enterFar() const;           // throws when it cannot
+    void leaveFar() const noexcept;  // a thread that cannot go back ends the test binary
     // Runs `ip` with `args` (the far namespace when `far`); its standard error, empty if none,
     // in `err`; false when it failed.
     bool ip(const std::string &args, bool far, std::string *err = nullptr);
