@@ -18,6 +18,7 @@
 #include "bankList/bankListDetail.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
+#include "imgfile/tgaBytes.h"
 #include "netio/netio.h"
 
 namespace {
@@ -80,9 +81,11 @@ targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pix
     // FIFOs, sockets and devices could block or never end; a subdirectory has no bytes.
     if (!S_ISREG(st.st_mode)) return head;
     // Bytes that a short file does not supply read as 0.
-    const ssize_t got = readUpTo(fd, reinterpret_cast<unsigned char *>(&head), sizeof head);
+    std::uint8_t bytes[imgfile_detail::kHeaderBytes] = {};
+    const ssize_t got = readUpTo(fd, bytes, sizeof bytes);
     if (got < 0) fail(kReadFailed);
-    if (static_cast<std::size_t>(got) == sizeof head && !pixels.empty() &&
+    head = imgfile_detail::headerFromBytes(bytes);
+    if (static_cast<std::size_t>(got) == sizeof bytes && !pixels.empty() &&
         !skimPixels(fd, head, pixels))
         fail(kReadFailed);
     return head;

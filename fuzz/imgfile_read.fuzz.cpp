@@ -10,6 +10,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "imgfile/imgfile.h"
+#include "imgfile/tgaBytes.h"
 
 namespace {
 
@@ -43,14 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     tgatest::writeFile(scratchTga(), std::string(bytes.begin(), bytes.end()));
 
-    std::uint8_t expected[18];
-    for (std::size_t i = 0; i < sizeof expected; ++i)
-        expected[i] = byteAt(bytes, i);
+    std::uint8_t headerBytes[18];
+    for (std::size_t i = 0; i < sizeof headerBytes; ++i)
+        headerBytes[i] = byteAt(bytes, i);
+    const targa_header expected = imgfile_detail::headerFromBytes(headerBytes);
 
     targa_header head;
     std::memset(&head, 0xA5, sizeof head);
     FUZZ_CHECK(readImageHead(&head, scratchTga().c_str()) == 1);
-    FUZZ_CHECK(std::memcmp(&head, expected, sizeof expected) == 0);
+    FUZZ_CHECK(std::memcmp(&head, &expected, sizeof expected) == 0);
 
     image_desc desc{};
     std::memset(&head, 0xA5, sizeof head);
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(desc.pRed == nullptr && desc.pGreen == nullptr && desc.pBlue == nullptr);
         return 0;
     }
-    FUZZ_CHECK(std::memcmp(&head, expected, sizeof expected) == 0);
+    FUZZ_CHECK(std::memcmp(&head, &expected, sizeof expected) == 0);
     FUZZ_CHECK(desc.width == head.width && desc.height == head.height);
     const std::size_t pixels = std::size_t{desc.width} * desc.height;
     FUZZ_CHECK(desc.pRed != nullptr && desc.pGreen != nullptr && desc.pBlue != nullptr);

@@ -10,6 +10,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "imgfile/imgfile.h"
+#include "imgfile/tgaBytes.h"
 
 namespace {
 
@@ -52,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     written.height = height;
     const std::string bytes = tgatest::readFile(scratchTga().c_str());
     FUZZ_CHECK(bytes.size() == 18 + 3 * pixels);
-    FUZZ_CHECK(std::memcmp(bytes.data(), &written, 18) == 0);
+    std::uint8_t writtenBytes[18];
+    imgfile_detail::headerToBytes(written, writtenBytes);
+    FUZZ_CHECK(std::memcmp(bytes.data(), writtenBytes, 18) == 0);
     for (std::size_t k = 0; k < pixels; ++k) {
         FUZZ_CHECK(static_cast<std::uint8_t>(bytes[18 + 3 * k]) == desc.pBlue[k]);
         FUZZ_CHECK(static_cast<std::uint8_t>(bytes[19 + 3 * k]) == desc.pGreen[k]);

@@ -18,6 +18,7 @@
 #include "fileio/fileio.h"
 #include "imgfile/imgfileDetail.h"
 #include "imgfile/messages.h"
+#include "imgfile/tgaBytes.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ struct Free {
 };
 using Plane = std::unique_ptr<uint8_t[], Free>;
 
-constexpr std::size_t kHeaderSize = sizeof(targa_header);
+using imgfile_detail::kHeaderBytes;
 // Pixels moved per block: 192 KiB of interleaved bytes, split or joined while still in the cache.
 constexpr std::size_t kBlockPixels = 65536;
 
@@ -110,18 +111,17 @@ int readImageHead(targa_header *pHead, const char *fName) {
     // allocate a buffer and ask for the file's block size for each of them.
     const int fd = open(fName, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
-    targa_header head{};
     // Fewer than 18 bytes (a short file, a directory) leave the rest of the record at 0.
-    auto *bytes = reinterpret_cast<unsigned char *>(&head);
+    std::uint8_t bytes[kHeaderBytes] = {};
     std::size_t got = 0;
-    while (got < kHeaderSize) {
-        const ssize_t r = read(fd, bytes + got, kHeaderSize - got);
+    while (got < kHeaderBytes) {
+        const ssize_t r = read(fd, bytes + got, kHeaderBytes - got);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
         got += static_cast<std::size_t>(r);
     }
     close(fd);
-    *pHead = head;
+    *pHead = imgfile_detail::headerFromBytes(bytes);
     return 1;
 }
 
@@ -130,8 +130,9 @@ int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
     if (!f) return 0;
     // Whole blocks go straight from the file into the block buffer, not through a stream buffer.
     std::setvbuf(f.get(), nullptr, _IONBF, 0);
-    targa_header head{};
-    std::size_t got = std::fread(&head, 1, kHeaderSize, f.get());
+    std::uint8_t bytes[kHeaderBytes] = {};
+    const std::size_t got = std::fread(bytes, 1, kHeaderBytes, f.get());
+    const targa_header head = imgfile_detail::headerFromBytes(bytes);
     const auto n = planeSize(head.width, head.height);
     if (!n) {
         errno = EOVERFLOW;
@@ -141,10 +142,10 @@ int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
     // are read as pixels. A file too short for its header's claim gets zeroed planes, so that
     // nothing beyond what it supplies is read or even made resident.
     const bool complete =
-        got == kHeaderSize && holdsAtLeast(f.get(), kHeaderSize, 3 * uint64_t{*n});
+        got == kHeaderBytes && holdsAtLeast(f.get(), kHeaderBytes, 3 * uint64_t{*n});
     auto planes = allocPlanes(*n, !complete);
     if (!planes) return 0;
-    if (got == kHeaderSize) readPixels(f.get(), *planes, *n, !complete);
+    if (got == kHeaderBytes) readPixels(f.get(), *planes, *n, !complete);
 
     *pHead = head;
     pDesc->width = head.width;
@@ -196,8 +197,10 @@ int writeImage(image_desc iDesc, targa_header head, const char *fName) {
     std::printf(kHeaderLine, unsigned{head.idlength}, unsigned{head.colourmaptype},
                 unsigned{head.datatypecode}, unsigned{head.width}, unsigned{head.height});
     // No identification field and no colour map are written: pixels always start at byte 18.
+    std::uint8_t bytes[kHeaderBytes];
+    imgfile_detail::headerToBytes(head, bytes);
     const bool written =
-        std::fwrite(&head, kHeaderSize, 1, f.get()) == 1 && writePixels(f.get(), iDesc, *n);
+        std::fwrite(bytes, kHeaderBytes, 1, f.get()) == 1 && writePixels(f.get(), iDesc, *n);
     if (fileio::closeWritten(f.release(), written ? 0 : EIO) != 0) {
         std::fprintf(stderr, kCannotWrite, fName);
         return 0;

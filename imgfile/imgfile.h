@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// The TGA file header, exactly as its 18 bytes lie in the file (multi-byte fields little-endian),
-// so that it is read and written as one block.
+// The TGA file header, its fields in the order of the file's 18 bytes. width and height are
+// numbers (little-endian in the file on every host, converted when read and written); every
+// other byte is kept as it lies in the file.
 typedef struct targa_header_ {
     uint8_t idlength;       // length of the identification field (never skipped: see readImage)
     uint8_t colourmaptype;  // colour map type; no colour map is read or written

@@ -171,7 +171,8 @@ TGATEST_F(ImageFile, readImage, HugeClaimInATinyFileStaysSmallInMemory) {
         EXPECT_EQ(r.pBlue, nullptr);
     } else {
         ASSERT_EQ(r.result, 1);
-        EXPECT_EQ(r.width, 40000);
+        ASSERT_EQ(r.width, 40000);
+        ASSERT_EQ(r.height, 40000);
         EXPECT_EQ(r.pRed[0], 0);
         EXPECT_EQ(r.pBlue[39999u * 40000u + 39999u], 0);
     }
