@@ -5,4 +5,9 @@ namespace histoDemo_msg {
 inline constexpr char kProgram[] = "histoDemo";  // names the program in a lost-output report
 inline constexpr char kSelectorLine[] = "count_bgr is %d\n";
 inline constexpr char kPixelsLine[] = "nbofpix is %d\n";
+// On the standard error: an argument shape other than none or one file.
+inline constexpr char kUsage[] = "Usage : %s [file]\n";
+// On the standard error: the image file and why it cannot be drawn.
+inline constexpr char kFileFailed[] = "%s: %s\n";
+inline constexpr char kNotReadable[] = "not a TGA image of a kind that can be read";
 }  // namespace histoDemo_msg
