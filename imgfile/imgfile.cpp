@@ -144,8 +144,8 @@ std::optional<Layout> layoutOf(const targa_header &head) {
 // The file's bytes, through one bounded buffer
 // ---------------------------------------------------------------------------------------------
 
-// Whole pixels per buffer refill: 64 Ki pixels, split or joined while still in the cache.
-constexpr std::size_t kBufferBytes = 4 * kBlockPixels;
+// Bytes per buffer refill: 64 Ki pixels of 24 bits, split while still in the cache.
+constexpr std::size_t kBufferBytes = 3 * kBlockPixels;
 
 class Source {
   public:
