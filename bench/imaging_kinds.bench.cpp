@@ -111,7 +111,7 @@ std::string fileOf(const Kind &kind) {
     return out;
 }
 
-void readOurs(benchmark::State &state, std::string file) {
+void readOurs(benchmark::State &state, const std::string &file) {
     for (auto _ : state) {
         image_desc d{};
         targa_header head{};
@@ -121,7 +121,7 @@ void readOurs(benchmark::State &state, std::string file) {
     }
 }
 
-void readStb(benchmark::State &state, std::string file) {
+void readStb(benchmark::State &state, const std::string &file) {
     for (auto _ : state) {
         std::FILE *f = std::fopen(file.c_str(), "rb");
         int w = 0, h = 0, n = 0;

@@ -63,7 +63,7 @@ void histoDemo::barHeights(const image_desc &img, int (&heights)[3 * kBins]) {
     int64_t counts[3 * kBins] = {};
     const std::size_t n = std::size_t{img.width} * img.height;
     const uint8_t *const planes[3] = {img.pBlue, img.pGreen, img.pRed};
-    for (int c = 0; c < 3; ++c) {
+    for (std::size_t c = 0; c < 3; ++c) {
         int64_t *bins = counts + c * kBins;
         for (std::size_t i = 0; i < n; ++i)
             ++bins[planes[c][i] >> 3U];

@@ -300,7 +300,8 @@ void loadMap(Source &src, const Layout &l, ColourMap &map) {
 }
 
 // One pixel that the file ends inside keeps the bytes it has, the others 0.
-std::size_t convertCut(const Layout &l, const ColourMap *map, Source &src, std::size_t got, Out o) {
+std::size_t convertCut(const Layout &l, const ColourMap *map, Source &src, std::size_t got,
+                       const Out &o) {
     if (got == 0) return 0;
     uint8_t pixel[4] = {};
     std::memcpy(pixel, src.data(), got);

@@ -57,13 +57,12 @@ struct Read {
     int result = 0;
     int error = 0;
     tgatest::Printed printed;
-    explicit Read(const std::string &file) {
-        printed = tgatest::captured([&] {
-            errno = 0;
-            result = readImage(&d, &head, file.c_str());
-            error = errno;
-        });
-    }
+    explicit Read(const std::string &file)
+        : printed(tgatest::captured([&] {
+              errno = 0;
+              result = readImage(&d, &head, file.c_str());
+              error = errno;
+          })) {}
     ~Read() { freeImage(&d); }
     Read(const Read &) = delete;
     Read &operator=(const Read &) = delete;
@@ -200,8 +199,8 @@ TEST_F(Kinds, FilesThatEndEarlyReadMissingPixelsAsZero) {
 TEST_F(Kinds, HostileFilesStayBounded) {
     // A full map of 65535 32-bit entries from index 0: the last one is reachable.
     const Head bigMap{.type = 9, .depth = 16, .mapType = 1, .mapLength = 65535, .mapDepth = 32};
-    Bytes map(4 * 65535, '\0');
-    map.replace(4 * 65534, 4, "\x0A\x0B\x0C\x0D");
+    Bytes map(std::size_t{4} * 65535, '\0');
+    map.replace(std::size_t{4} * 65534, 4, "\x0A\x0B\x0C\x0D");
     Bytes six;
     for (int i = 0; i < 6; ++i)
         six += "\x0A\x0B\x0C";
@@ -260,6 +259,7 @@ std::string tool(const std::string &name) {
 }
 
 // A 5 x 3 picture of 15 colours, rows top to bottom, RGB per pixel.
+constexpr std::size_t kPixelBytes = std::size_t{3} * 15;
 Bytes picturePpm() {
     Bytes rgb;
     for (int i = 0; i < 15; ++i)
@@ -306,7 +306,7 @@ class Oracles : public Kinds {
     Bytes byNetpbm(const std::string &tga, bool topFirst, std::size_t width) {
         const auto r = tgatest::run({tgatoppm, tga});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        const std::size_t header = r.out.size() >= 3 * 15 ? r.out.size() - 3 * 15 : 0;
+        const std::size_t header = r.out.size() >= kPixelBytes ? r.out.size() - kPixelBytes : 0;
         const Bytes rgb = r.out.substr(header);
         return topFirst ? rgb : flipRows(rgb, width);
     }
