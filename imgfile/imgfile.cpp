@@ -84,9 +84,10 @@ struct Layout {
     unsigned mapDepth;     // bits per entry: 15, 16, 24 or 32
 };
 
-// The image's layout, or nothing for a header that this reader refuses. Type 0 or depth 0 is
-// what the writer put out from a zeroed header before it wrote its own: raw 24-bit pixels
-// from byte 18, as they were always read.
+// The image's layout, or nothing for a header that this reader refuses. An unknown image or
+// colour-map type is refused first: other formats (a PNG, a JPEG) have one there. Then type 0
+// or depth 0 is what the writer put out from a zeroed header before it wrote its own: raw
+// 24-bit pixels from byte 18, as they were always read.
 std::optional<Layout> layoutOf(const targa_header &head) {
     const unsigned type = head.datatypecode;
     const unsigned depth = head.useless2[0];
