@@ -21,3 +21,15 @@ target_link_libraries(imaging_sizeAnalyser PRIVATE sizeAnalyser_lib tgakit_stdst
 target_compile_definitions(imaging_sizeAnalyser PRIVATE
                            SIZE_ANALYSER_IMAGES_DIR="${PROJECT_BINARY_DIR}/imaging-bench/hd")
 tgakit_warnings(imaging_sizeAnalyser)
+
+# readImage against stb_image (Debian libstb-dev) for every TGA kind.
+find_path(TGAKIT_STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
+find_library(TGAKIT_STB_LIBRARY stb)
+if(TGAKIT_STB_INCLUDE_DIR AND TGAKIT_STB_LIBRARY)
+    add_executable(imaging_kinds ${CMAKE_CURRENT_LIST_DIR}/imaging_kinds.bench.cpp)
+    target_include_directories(imaging_kinds SYSTEM PRIVATE ${TGAKIT_STB_INCLUDE_DIR})
+    target_link_libraries(imaging_kinds PRIVATE imgfile benchmark::benchmark ${TGAKIT_STB_LIBRARY} m)
+    tgakit_warnings(imaging_kinds)
+else()
+    message(STATUS "stb_image not found (package libstb-dev): no imaging_kinds benchmark")
+endif()

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Imaging figures: sizeAnalyser against cat and its peak memory (also with a huge sparse image),
-# readImage against one fread, and a header scan with readBankImage against a bare
-# open/read/close loop over the same files.
+# Imaging figures: sizeAnalyser against cat and its peak memory (also with a huge sparse image)
+# and its time over that sparse image alone, readImage against one fread and against stb_image
+# for every TGA kind, and a header scan with readBankImage against a bare open/read/close loop
+# over the same files.
 set -euo pipefail
 bin="$TGAKIT_BUILD/bin"
 work="$TGAKIT_BENCH_WORK/imaging"
-mkdir -p "$work/hd" "$work/small" "$work/huge"
+mkdir -p "$work/hd" "$work/small" "$work/huge" "$work/sparse" "$work/kinds"
 
 "$bin/imaging_make" "$work/hd" 64 1920 1080
 "$bin/imaging_make" "$work/small" 20000 16 16
@@ -13,6 +14,7 @@ mkdir -p "$work/hd" "$work/small" "$work/huge"
 ln -f "$work/hd"/* "$work/huge/"
 printf '\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x04\xb5\x04\xb5\x18\x00' >"$work/huge/sparse.tga"
 truncate -s $((18 + 46340 * 46340 * 3)) "$work/huge/sparse.tga"
+ln -f "$work/huge/sparse.tga" "$work/sparse/"
 # imaging_sizeAnalyser analyses the directory compiled into it: point that at the data.
 mkdir -p "$TGAKIT_BUILD/imaging-bench"
 ln -sfn "$work/hd" "$TGAKIT_BUILD/imaging-bench/hd"
@@ -30,6 +32,10 @@ ln -sfn "$work/huge" "$TGAKIT_BUILD/imaging-bench/hd"
 read -r huge_s huge_kib < <("$bin/imaging_measure" 1 --stdin "$work/input" -- "$bin/imaging_sizeAnalyser")
 ln -sfn "$work/hd" "$TGAKIT_BUILD/imaging-bench/hd"
 echo "sizeAnalyser_peak_rss_with_sparse_46340x46340_mib: $(mib "$huge_kib") (goal <= 16; the same images and one sparse 46340x46340 file, $(du -k "$work/huge/sparse.tga" | cut -f1) KB on disk, read in ${huge_s}s)"
+ln -sfn "$work/sparse" "$TGAKIT_BUILD/imaging-bench/hd"
+read -r sparse_s _ < <("$bin/imaging_measure" 5 --stdin "$work/input" -- "$bin/imaging_sizeAnalyser")
+ln -sfn "$work/hd" "$TGAKIT_BUILD/imaging-bench/hd"
+echo "sizeAnalyser_sparse_46340x46340_s: $sparse_s (goal <= 0.1; one file of $(du -k "$work/sparse/sparse.tga" | cut -f1) KB on disk claiming 6.4 GB, holes passed over)"
 
 csv=$("$bin/imaging_read" --benchmark_format=csv --benchmark_min_time=0.5 \
       "$work/hd/img00000.tga" "$work/small" 2>/dev/null)
@@ -45,3 +51,19 @@ scans=$("$bin/imaging_read" --benchmark_format=csv --benchmark_filter='readBankI
         "$work/hd/img00000.tga" "$work/small" 2>/dev/null)
 best() { echo "$scans" | awk -F, -v n="\"$1\"" '$1 == n && (b == "" || $3 + 0 < b) { b = $3 + 0 } END { print b }'; }
 echo "readBankImage_vs_bare_scan_ratio: $(ratio "$(best readBankImage)" "$(best bare_scan)") (goal <= 1.10; 20000 headers, readBankImage $(best readBankImage) ms, open/read/close $(best bare_scan) ms)"
+
+# Every TGA kind at 1920x1080 against stb_image, median of 15 runs each, side by side.
+if [ -x "$bin/imaging_kinds" ]; then
+    kinds=$("$bin/imaging_kinds" --benchmark_format=csv --benchmark_min_time=0.05 \
+            --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
+            --benchmark_enable_random_interleaving=true "$work/kinds" 2>/dev/null)
+    median() { echo "$kinds" | awk -F, -v n="\"$1_median\"" '$1 == n { print $3 }'; }
+    for kind in raw24 raw32 raw16 grey8 grey16 map8 map16 rle24 rle32 rle16 rlegrey8 rlemap8; do
+        ours=$(median "readImage/$kind")
+        stb=$(median "stb_image/$kind")
+        echo "readImage_vs_stb_image_$kind: $(ratio "$ours" "$stb") (goal <= 0.5; readImage $ours ms, stb_image $stb ms)"
+    done
+else
+    echo "readImage_vs_stb_image: not built (package libstb-dev)" >&2
+    exit 1
+fi
