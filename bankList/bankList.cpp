@@ -38,20 +38,6 @@ constexpr std::size_t kPixelBuffer = std::size_t{256} * 1024;
     std::exit(EXIT_FAILURE);
 }
 
-// Reads up to `want` bytes, retrying interrupted and partial reads. Returns the count read,
-// short only at the end of the file, or -1 on a read error (errno tells why).
-ssize_t readUpTo(int fd, unsigned char *to, std::size_t want) {
-    std::size_t got = 0;
-    while (got < want) {
-        const ssize_t r = read(fd, to + got, want - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return -1;
-        if (r == 0) break;
-        got += static_cast<std::size_t>(r);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 // Reads and drops `count` bytes from offset `from` on, as far as the file holds them.
 bool skimBytes(int fd, off_t from, uint64_t count, std::span<unsigned char> buffer) {
     if (lseek(fd, from, SEEK_SET) < 0) return false;
@@ -103,7 +89,7 @@ targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pix
     if (!S_ISREG(st.st_mode)) return head;
     // Bytes that a short file does not supply read as 0.
     std::uint8_t bytes[imgfile_detail::kHeaderBytes] = {};
-    const ssize_t got = readUpTo(fd, bytes, sizeof bytes);
+    const ssize_t got = netio::readUpTo(fd, bytes, sizeof bytes);
     if (got < 0) fail(kReadFailed);
     head = imgfile_detail::headerFromBytes(bytes);
     if (static_cast<std::size_t>(got) == sizeof bytes && !pixels.empty() &&

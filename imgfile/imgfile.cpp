@@ -188,13 +188,11 @@ class Source {
         std::size_t got = std::min(n, end_ - pos_);
         std::memcpy(to, data(), got);
         consume(got);
-        while (got < n && !ended_) {
-            const ssize_t r = read(fd_, to + got, n - got);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0)
-                ended_ = true;
-            else
-                got += static_cast<std::size_t>(r);
+        if (got < n && !ended_) {
+            const ssize_t r = netio::readUpTo(fd_, to + got, n - got);
+            if (r > 0) got += static_cast<std::size_t>(r);
+            // A short count is the end of the file; an error ends it too.
+            if (got < n) ended_ = true;
         }
         return got;
     }
@@ -406,13 +404,7 @@ int readImageHead(targa_header *pHead, const char *fName) {
     if (fd < 0) return 0;
     // Fewer than 18 bytes (a short file, a directory) leave the rest of the record at 0.
     std::uint8_t bytes[kHeaderBytes] = {};
-    std::size_t got = 0;
-    while (got < kHeaderBytes) {
-        const ssize_t r = read(fd, bytes + got, kHeaderBytes - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += static_cast<std::size_t>(r);
-    }
+    static_cast<void>(netio::readUpTo(fd, bytes, kHeaderBytes));
     close(fd);
     *pHead = imgfile_detail::headerFromBytes(bytes);
     return 1;
