@@ -15,7 +15,7 @@
 #include <span>
 #include <string>
 
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
 #include "imgfile/tgaBytes.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bankList/bankList.h"
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 #include "imgfile/imgfile.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "chartPainter/chartPainterDetail.h"
+#include "chartPainter/checkedCharts.h"
 #include "histoDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 

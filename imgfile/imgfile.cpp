@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "fileio/fileio.h"
-#include "imgfile/imgfileDetail.h"
 #include "imgfile/messages.h"
+#include "imgfile/pixelKernels.h"
 #include "imgfile/tgaBytes.h"
 #include "netio/netio.h"
 

@@ -5,7 +5,7 @@
 // of the plain loop 2.0 times; the SSSE3 shuffles below 1.84 times, the AVX2 ones 1.59 times):
 // the shuffling variants are built too and one of them is chosen on the machine. Joining is
 // the plain loop compiled for each target, which the compiler vectorises well on its own.
-#include "imgfile/imgfileDetail.h"
+#include "imgfile/pixelKernels.h"
 
 #include <array>
 
