@@ -8,7 +8,7 @@ work=${TGAKIT_BENCH_WORK:?}/chart
 mkdir -p "$work"
 cd "$work"
 
-"$build/bin/chart_bench" --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
+"$build/bin/chartBench" --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
     --benchmark_format=csv >bench.csv 2>/dev/null
 median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' bench.csv; }
 baseline=$(median OneFwrite)

@@ -9,7 +9,7 @@ work=${TGAKIT_BENCH_WORK:?}/files
 mkdir -p "$work"
 cd "$work"
 
-"$build/bin/files_bench" --benchmark_repetitions=10 --benchmark_report_aggregates_only=true \
+"$build/bin/filesBench" --benchmark_repetitions=10 --benchmark_report_aggregates_only=true \
     --benchmark_format=csv >bench.csv 2>/dev/null
 median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' bench.csv; }
 fs=$(stat -f -c %T .)

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "imgfile/imgfile.h"
 
 namespace {

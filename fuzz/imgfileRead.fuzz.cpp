@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "imgfile/imgfile.h"
 
 namespace {

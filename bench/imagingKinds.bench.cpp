@@ -1,7 +1,7 @@
 // readImage against stb_image's TGA reader (stbi_load_from_file, three channels out) for every
 // kind of TGA file, each a 1920 x 1080 picture with flat stretches and noise, written into
 // <directory> first.
-// Usage: imaging_kinds [benchmark flags] <directory>
+// Usage: imagingKinds [benchmark flags] <directory>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stb_image.h>
@@ -137,7 +137,7 @@ void readStb(benchmark::State &state, const std::string &file) {
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    // As imaging_read: released blocks are kept for the next read, for both readers alike.
+    // As imagingRead: released blocks are kept for the next read, for both readers alike.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     if (argc != 2) {
