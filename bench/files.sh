@@ -15,5 +15,5 @@ median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' b
 fs=$(stat -f -c %T .)
 awk -v p="$(median PlainWrite)" -v n="$(median KeepWithoutSync)" -v s="$(median KeepWithSync)" \
     -v fs="$fs" 'BEGIN {
-    printf "files.keep_unsynced: %.0f us (%.2fx one plain write at %.0f us; for comparison, no goal)\n", n, n / p, p
+    printf "files.keep_unsynced: %.0f us (%.2fx one plain write at %.0f us; no goal)\n", n, n / p, p
     printf "files.keep_synced: %.0f us (%.2fx one plain write, +%.0f us for the syncs, on %s; no goal)\n", s, s / p, s - n, fs }'
