@@ -15,9 +15,10 @@
 #include <span>
 #include <string>
 
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 #include "bankList/messages.h"
 #include "imgfile/imgfile.h"
+#include "imgfile/tgaBytes.h"
 #include "netio/netio.h"
 
 namespace {
@@ -37,30 +38,37 @@ constexpr std::size_t kPixelBuffer = std::size_t{256} * 1024;
     std::exit(EXIT_FAILURE);
 }
 
-// Reads up to `want` bytes, retrying interrupted and partial reads. Returns the count read,
-// short only at the end of the file, or -1 on a read error (errno tells why).
-ssize_t readUpTo(int fd, unsigned char *to, std::size_t want) {
-    std::size_t got = 0;
-    while (got < want) {
-        const ssize_t r = read(fd, to + got, want - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return -1;
-        if (r == 0) break;
-        got += static_cast<std::size_t>(r);
-    }
-    return static_cast<ssize_t>(got);
-}
-
-// Reads and drops the pixel bytes that `head` claims, as far as the file holds them.
-bool skimPixels(int fd, const targa_header &head, std::span<unsigned char> buffer) {
-    uint64_t left = uint64_t{head.width} * head.height * 3;
-    while (left > 0) {
-        const auto want = static_cast<std::size_t>(std::min<uint64_t>(left, buffer.size()));
+// Reads and drops `count` bytes from offset `from` on, as far as the file holds them.
+bool skimBytes(int fd, off_t from, uint64_t count, std::span<unsigned char> buffer) {
+    if (lseek(fd, from, SEEK_SET) < 0) return false;
+    while (count > 0) {
+        const auto want = static_cast<std::size_t>(std::min<uint64_t>(count, buffer.size()));
         const ssize_t r = read(fd, buffer.data(), want);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return false;
         if (r == 0) break;
-        left -= static_cast<uint64_t>(r);
+        count -= static_cast<uint64_t>(r);
+    }
+    return true;
+}
+
+// Reads and drops the pixel bytes that `head` claims, as far as the file holds them. Holes of
+// a sparse file hold only zeros: they are passed over, not read, so the work follows what the
+// file really stores rather than what its header claims.
+bool skimPixels(int fd, const targa_header &head, std::span<unsigned char> buffer) {
+    const auto start = static_cast<off_t>(imgfile_detail::kHeaderBytes);
+    const auto end = start + static_cast<off_t>(uint64_t{head.width} * head.height * 3);
+    off_t at = start;
+    while (at < end) {
+        const off_t data = lseek(fd, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) return true;  // nothing but a hole up to the end
+        // Without hole reports (or on any doubt) every byte is read.
+        if (data < 0) return skimBytes(fd, at, static_cast<uint64_t>(end - at), buffer);
+        if (data >= end) return true;
+        off_t hole = lseek(fd, data, SEEK_HOLE);
+        if (hole < 0 || hole > end) hole = end;
+        if (!skimBytes(fd, data, static_cast<uint64_t>(hole - data), buffer)) return false;
+        at = hole;
     }
     return true;
 }
@@ -80,9 +88,11 @@ targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pix
     // FIFOs, sockets and devices could block or never end; a subdirectory has no bytes.
     if (!S_ISREG(st.st_mode)) return head;
     // Bytes that a short file does not supply read as 0.
-    const ssize_t got = readUpTo(fd, reinterpret_cast<unsigned char *>(&head), sizeof head);
+    std::uint8_t bytes[imgfile_detail::kHeaderBytes] = {};
+    const ssize_t got = netio::readUpTo(fd, bytes, sizeof bytes);
     if (got < 0) fail(kReadFailed);
-    if (static_cast<std::size_t>(got) == sizeof head && !pixels.empty() &&
+    head = imgfile_detail::headerFromBytes(bytes);
+    if (static_cast<std::size_t>(got) == sizeof bytes && !pixels.empty() &&
         !skimPixels(fd, head, pixels))
         fail(kReadFailed);
     return head;

@@ -32,7 +32,8 @@ NodeImage *createNodeImage(const char *imagename, const char *path);
 
 // The same, numbered `id`, but reading every pixel byte that the header claims and the file
 // holds, through a small buffer: nothing is kept, and memory stays bounded whatever the header
-// claims.
+// claims. The holes of a sparse file hold only zeros and are passed over, not read, so the
+// work too follows what the file stores rather than what its header claims.
 NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id);
 
 // Puts a new node for `imagename` in front of *head (its id stays 0).

@@ -1,6 +1,6 @@
 // Tests of the image bank: list order and numbering, size figures, odd entries, failures.
 #include "bankList/bankList.h"
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

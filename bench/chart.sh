@@ -8,7 +8,7 @@ work=${TGAKIT_BENCH_WORK:?}/chart
 mkdir -p "$work"
 cd "$work"
 
-"$build/bin/chart_bench" --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
+"$build/bin/chartBench" --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
     --benchmark_format=csv >bench.csv 2>/dev/null
 median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' bench.csv; }
 baseline=$(median OneFwrite)
@@ -17,13 +17,13 @@ bytes=$(median FputcPerByte)
 awk -v c="$chart" -v f="$baseline" 'BEGIN {
     printf "chart.render_600: %.0f us (%.2fx one fwrite at %.0f us; goal <= 2.0x)\n", c, c / f, f }'
 awk -v b="$bytes" -v f="$baseline" 'BEGIN {
-    printf "chart.fputc_per_byte: %.0f us (%.2fx one fwrite; for comparison, no goal)\n", b, b / f }'
+    printf "chart.fputc_per_byte: %.0f us (%.2fx one fwrite; no goal)\n", b, b / f }'
 
 if command -v hyperfine >/dev/null; then
     hyperfine -N --warmup 5 --runs 50 --export-csv hyperfine.csv "$build/bin/histoDemo" true \
         >/dev/null 2>&1
     awk -F, 'NR == 2 { demo = $4 } NR == 3 { start = $4 } END {
-        printf "chart.histoDemo_process: %.2f ms median (%.2fx `true` at %.2f ms)\n",
+        printf "chart.histoDemo_process: %.2f ms median (%.2fx `true` at %.2f ms; no goal)\n",
                demo * 1000, demo / start, start * 1000 }' hyperfine.csv
 else
     echo "chart.histoDemo_process: skipped (hyperfine is not installed)"

@@ -70,7 +70,7 @@ intake_once() {
     listening "$iport"
     local t0
     t0=$(now)
-    "$build/bin/chat_line_sender" "$iport" "$line_bytes"
+    "$build/bin/chatLineSender" "$iport" "$line_bytes"
     wait "$spid"
     echo $(($(now) - t0))
 }

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "chartPainter/chartPainterDetail.h"
+#include "chartPainter/checkedCharts.h"
 #include "chartPainter/messages.h"
 #include "fileio/fileio.h"
 

@@ -55,8 +55,9 @@ TEST(programs, HelpVersionAndUsageErrors) {
         {"histoDemo",
          {"--help", "x"},
          0,
-         "Usage : @\nDraws the colour histogram of a synthetic staircase into test.tga in the "
-         "working\ndirectory and prints the colour selector and pixel count it passes.\n" +
+         "Usage : @ [file]\nDraws the colour histogram of a synthetic staircase, or of the TGA "
+         "image in file, into\ntest.tga in the working directory and prints the colour selector "
+         "and pixel count.\n" +
              kOptions,
          ""},
         {"matrixDemo",
@@ -93,6 +94,7 @@ TEST(programs, HelpVersionAndUsageErrors) {
         // Only the first argument is an option.
         {"sizeAnalyser", {".", "--help"}, 2, "", analyserUsage},
         {"sizeAnalyser", {"-h"}, 2, "", analyserUsage},
+        {"histoDemo", {"a.tga", "--help"}, 2, "", "Usage : @ [file]\n"},
         {"server", {"5000", "--help"}, 1, "", serverUsage},
         {"client", {"127.0.0.1", "--help", "bob"}, 1, "", clientUsage},
         // A port is a decimal number from 1 to 65535, and nothing else.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "lineInput/lineInput.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "textUtil/textUtil.h"
 
 namespace {

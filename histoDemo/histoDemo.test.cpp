@@ -1,4 +1,6 @@
-// histoDemo run as a process in a scratch directory.
+// histoDemo run as a process in a scratch directory, and its histogram of an image.
+#include "histoDemo/histoDemo.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -205,6 +207,76 @@ TEST(histoDemo, ImageMagickReadsTheChartTopRowFirst) {
         dir, {"/bin/sh", "-c",
               "identify -format '%m %w %h %[pixel:p{548,455}] %[pixel:p{548,144}]' test.tga"});
     EXPECT_EQ(result.out, "TGA 600 600 srgb(255,0,0) srgb(255,255,255)");
+}
+
+TEST(histoDemo, BarsOfAnImageAreScaledToTheTallestBin) {
+    uint8_t blue[] = {0, 7, 8}, green[] = {255, 255, 255}, red[] = {200, 201, 255};
+    image_desc img{};
+    img.width = 3;
+    img.height = 1;
+    img.pBlue = blue, img.pGreen = green, img.pRed = red;
+    int heights[96];
+    histoDemo::barHeights(img, heights);
+    std::vector<int> want(96, 0);
+    want[0] = 2 * 500 / 3, want[1] = 500 / 3;  // truncated
+    want[32 + 31] = 500;
+    want[64 + 25] = 2 * 500 / 3, want[64 + 31] = 500 / 3;
+    EXPECT_EQ(std::vector<int>(heights, heights + 96), want);
+    img.width = 0;
+    histoDemo::barHeights(img, heights);
+    EXPECT_EQ(std::vector<int>(heights, heights + 96), std::vector<int>(96, 0));
+}
+
+TEST(histoDemo, DrawsTheHistogramOfAnImageFile) {
+    tgatest::TempDir dir;
+    // Six pixels of one colour: blue bin 1, green bin 31 and red bin 16 are all the tallest.
+    std::string pixels;
+    for (int i = 0; i < 6; ++i)
+        pixels += "\x08\xFF\x80";
+    tgatest::writeFile(dir / "in.tga", tgatest::tgaHeader(3, 2) + pixels);
+    const std::string demo = tgatest::program("histoDemo").string();
+    const auto result = runIn(dir, {demo, "in.tga"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "count_bgr is 111\nnbofpix is 6\n");
+    EXPECT_EQ(result.err, "");
+    const std::string tga = tgatest::readFile(dir / "test.tga");
+    ASSERT_EQ(tga.size(), 1080018u);
+    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
+    // 500 pixels high, from row 549 up to row 50.
+    EXPECT_EQ(pixelAt(tga, 60, 549), "255,0,0");
+    EXPECT_EQ(pixelAt(tga, 60, 50), "255,0,0");
+    EXPECT_EQ(pixelAt(tga, 60, 49), "255,255,255");
+    EXPECT_EQ(pixelAt(tga, 544, 50), "0,255,0");
+    EXPECT_EQ(pixelAt(tga, 308, 50), "0,0,255");
+    // Blue bin 2 is empty.
+    EXPECT_EQ(pixelAt(tga, 76, 548), "255,255,255");
+}
+
+TEST(histoDemo, RefusesOtherArgumentsAndFilesItCannotRead) {
+    tgatest::TempDir dir;
+    const std::string demo = tgatest::program("histoDemo").string();
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"a.tga", "b.tga"}, {""}, {"-x"}}) {
+        std::vector<std::string> argv{demo};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto result = runIn(dir, argv);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "Usage : " + demo + " [file]\n");
+    }
+    tgatest::writeFile(dir / "photo.tga",
+                       std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + std::string(13, '\0'));
+    const std::pair<std::string, std::string> cases[] = {
+        {"photo.tga", "photo.tga: not a TGA image of a kind that can be read\n"},
+        {"missing.tga", "missing.tga: No such file or directory\n"},
+    };
+    for (const auto &[file, err] : cases) {
+        const auto result = runIn(dir, {demo, file});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, err);
+    }
+    EXPECT_EQ(names(dir), "photo.tga ");
 }
 
 }  // namespace

@@ -5,9 +5,13 @@ namespace histoDemo_msg {
 inline constexpr char kProgram[] = "histoDemo";  // names the program in a lost-output report
 inline constexpr char kSelectorLine[] = "count_bgr is %d\n";
 inline constexpr char kPixelsLine[] = "nbofpix is %d\n";
-// What --help says; the program takes no other arguments.
-inline constexpr char kUsage[] = "Usage : %s\n";
+// On the standard error: an argument shape other than none or one file; also what --help says.
+inline constexpr char kUsage[] = "Usage : %s [file]\n";
+// What --help says after the usage line.
 inline constexpr char kDescription[] =
-    "Draws the colour histogram of a synthetic staircase into test.tga in the working\n"
-    "directory and prints the colour selector and pixel count it passes.\n";
+    "Draws the colour histogram of a synthetic staircase, or of the TGA image in file, into\n"
+    "test.tga in the working directory and prints the colour selector and pixel count.\n";
+// On the standard error: the image file and why it cannot be drawn.
+inline constexpr char kFileFailed[] = "%s: %s\n";
+inline constexpr char kNotReadable[] = "not a TGA image of a kind that can be read";
 }  // namespace histoDemo_msg

@@ -1,11 +1,10 @@
 // The pixel loops of the image file store, plain and with byte shuffles.
 //
-// The baseline x86 target has no byte shuffle, and without one splitting pixels runs at a
-// quarter of memory speed (4.3 times one plain fread of the same bytes; compiler target clones
-// of the plain loop 2.0 times; the SSSE3 shuffles below 1.84 times, the AVX2 ones 1.59 times):
+// The baseline x86 target has no byte shuffle, and without one splitting pixels runs far
+// below memory speed (the imaging benchmark times the chosen one against a plain fread):
 // the shuffling variants are built too and one of them is chosen on the machine. Joining is
 // the plain loop compiled for each target, which the compiler vectorises well on its own.
-#include "imgfile/imgfileDetail.h"
+#include "imgfile/pixelKernels.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // Every pixel loop this machine runs gives exactly what the plain loops give.
-#include "imgfile/imgfileDetail.h"
+#include "imgfile/pixelKernels.h"
 
 #include <gtest/gtest.h>
 

@@ -61,6 +61,22 @@ inline Io readAll(int fd, void *data, std::size_t n) {
     return Io::Done;
 }
 
+// Reads up to n bytes, retrying interrupted and partial reads, so fewer come only at the end
+// of the file. Returns the count read, or -1 on a read error (errno tells why; what was read
+// before it is in `data`).
+inline ssize_t readUpTo(int fd, void *data, std::size_t n) {
+    auto *p = static_cast<unsigned char *>(data);
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::read(fd, p + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 // Sends n bytes on a blocking socket, whatever the kernel takes per call; without SIGPIPE, so
 // a peer that has gone shows as a failed send.
 inline bool sendAll(int sock, const void *data, std::size_t n) {

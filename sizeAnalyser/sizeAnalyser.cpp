@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 #include "sizeAnalyser/messages.h"
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"

@@ -1,6 +1,6 @@
 // readImage of one image against one plain fread of the same file, and a header-only scan of
 // a directory with readBankImage against a bare open/read/close loop.
-// Usage: imaging_read [benchmark flags] <image.tga> <directory>
+// Usage: imagingRead [benchmark flags] <image.tga> <directory>
 #include <benchmark/benchmark.h>
 
 #include <dirent.h>
@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bankList/bankList.h"
-#include "bankList/bankListDetail.h"
+#include "bankList/bankWalk.h"
 #include "imgfile/imgfile.h"
 
 namespace {

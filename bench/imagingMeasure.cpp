@@ -1,6 +1,6 @@
 // Runs a command `repeats` times with its output thrown away; prints the best wall time in
 // seconds and the greatest peak resident memory in KiB of the runs.
-// Usage: imaging_measure <repeats> [--stdin <file>] -- <command> [args...]
+// Usage: imagingMeasure <repeats> [--stdin <file>] -- <command> [args...]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -47,7 +47,7 @@ int main(int argc, char **argv) {
         rusage usage{};
         if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
             WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "imaging_measure: %s failed\n", command[0]);
+            std::fprintf(stderr, "imagingMeasure: %s failed\n", command[0]);
             return EXIT_FAILURE;
         }
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

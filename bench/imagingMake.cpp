@@ -1,5 +1,5 @@
 // Writes `count` TGA images of width x height into a directory, for the imaging benchmarks.
-// Usage: imaging_make <directory> <count> <width> <height>
+// Usage: imagingMake <directory> <count> <width> <height>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -1,4 +1,4 @@
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 
 #include "tests/support/tempdir.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "client/client.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "netio/chatWire.h"
 
 namespace {

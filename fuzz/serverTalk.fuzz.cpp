@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "netio/chatWire.h"
 #include "server/server.h"
 #include "server/serverDetail.h"

@@ -1,14 +1,15 @@
 // Fuzzes writeImage then readImage: an image made from the input is written and read back.
-// The file must be the header (with the descriptor's width and height) followed by blue,
-// green, red of every pixel, and reading it must give back the same header and planes. Both
-// directions run the pixel loops the store ships, chosen on this machine as in every build.
+// The file must be a 24-bit true-colour header (with the descriptor's width and height, the
+// caller's map specification, origin and origin bits) followed by blue, green, red of every pixel,
+// and reading it must give back the same header and planes. Both directions run the pixel loops the
+// store ships, chosen on this machine as in every build.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz/fuzzSupport.h"
 #include "imgfile/imgfile.h"
 
 namespace {
@@ -47,12 +48,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(writeImage(desc, head, scratchTga().c_str()) == 1);
     FUZZ_CHECK(std::memcmp(&head, &given, sizeof head) == 0);
 
+    // What the file says it holds: 24-bit uncompressed true colour, the caller's map
+    // specification and origin, the descriptor's size and the caller's origin bits.
     targa_header written = given;
+    written.idlength = 0;
+    written.colourmaptype = 0;
+    written.datatypecode = 2;
     written.width = width;
     written.height = height;
+    written.useless2[0] = 24;
+    written.useless2[1] = static_cast<std::uint8_t>(given.useless2[1] & 0x30U);
     const std::string bytes = tgatest::readFile(scratchTga().c_str());
     FUZZ_CHECK(bytes.size() == 18 + 3 * pixels);
-    FUZZ_CHECK(std::memcmp(bytes.data(), &written, 18) == 0);
+    const std::string writtenBytes =
+        std::string{'\0', '\0', '\2'} +
+        std::string(reinterpret_cast<const char *>(given.useless), sizeof given.useless) +
+        std::string{static_cast<char>(width & 0xFFU),
+                    static_cast<char>(width >> 8U),
+                    static_cast<char>(height & 0xFFU),
+                    static_cast<char>(height >> 8U),
+                    24,
+                    static_cast<char>(written.useless2[1])};
+    FUZZ_CHECK(bytes.compare(0, 18, writtenBytes) == 0);
     for (std::size_t k = 0; k < pixels; ++k) {
         FUZZ_CHECK(static_cast<std::uint8_t>(bytes[18 + 3 * k]) == desc.pBlue[k]);
         FUZZ_CHECK(static_cast<std::uint8_t>(bytes[19 + 3 * k]) == desc.pGreen[k]);

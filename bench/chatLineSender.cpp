@@ -1,7 +1,7 @@
 // Plays a client that says one long chat line: connects the service and talk connections to a
 // server on 127.0.0.1, sends a name header, one line of the given length (its last byte '\n'),
 // then the end-of-talk byte, and waits for the server to close the talk connection.
-//   chat_line_sender <service-port> <line-bytes>
+//   chatLineSender <service-port> <line-bytes>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
     netio::Fd service = connectLoopback(*port);
     netio::Fd talk = service ? connectLoopback(netio::kTalkPort) : netio::Fd{};
     if (!talk || lineBytes == 0) {
-        std::fputs("chat_line_sender: cannot reach the server\n", stderr);
+        std::fputs("chatLineSender: cannot reach the server\n", stderr);
         return EXIT_FAILURE;
     }
     const char name[] = "bench";
@@ -60,6 +60,6 @@ int main(int argc, char **argv) {
     char c = 0;
     while (ok && ::recv(talk.get(), &c, 1, 0) > 0) {
     }
-    if (!ok) std::fputs("chat_line_sender: the server stopped reading\n", stderr);
+    if (!ok) std::fputs("chatLineSender: the server stopped reading\n", stderr);
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
