@@ -82,27 +82,30 @@ bool sendInfoReply(int talk) {
     return true;
 }
 
-void converse(int service, int talk) {
+// The conversation; the program's status: 1 when an image could not be sent as announced.
+int converse(int service, int talk) {
     std::array<char, 10> name{};
-    if (server_detail::read_header_checked(talk, name.data()) == 0) return;
+    if (server_detail::read_header_checked(talk, name.data()) == 0) return EXIT_SUCCESS;
     std::printf(server_msg::kConnected, name.data());
 
     std::array<char, 100> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
         std::printf(server_msg::kWaiting);
-        if (server_detail::read_chat_line(talk, line.data(), &last) == 0) return;
+        if (server_detail::read_chat_line(talk, line.data(), &last) == 0) return EXIT_SUCCESS;
         std::printf(server_msg::kChat, line.data());
         if (startswith("envoie", line.data())) {
             std::printf(server_msg::kWillSend);
-            if (server_detail::send_img_checked(service) == 0) return;
+            const int sent = server_detail::send_img_checked(service);
+            if (sent <= 0) return sent < 0 ? EXIT_FAILURE : EXIT_SUCCESS;
         } else if (startswith("info", line.data())) {
             std::fflush(stdout);
-            if (!sendInfoReply(talk)) return;
+            if (!sendInfoReply(talk)) return EXIT_SUCCESS;
         } else {
             std::printf(server_msg::kNothing);
         }
     }
+    return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -127,10 +130,10 @@ int main(int argc, char **argv) {
     Fd talk = acceptOne(netio::kTalkPort, &client, &client);
     std::printf(server_msg::kTalkUp, host.data());
 
-    converse(service.get(), talk.get());
+    const int status = converse(service.get(), talk.get());
     // Everything shown before the client sees the connections close.
     stdstreams::flush();
     service.reset();
     talk.reset();
-    return stdstreams::finish("server", EXIT_SUCCESS);
+    return stdstreams::finish("server", status);
 }

@@ -28,6 +28,10 @@ inline constexpr char kTalkClosed[] = "Connexion talk fermee par le client\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
 inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
+// The image file gave fewer bytes than announced (it shrank or failed while being sent).
+inline constexpr char kImageRead[] = "Lecture de input/vorla.tga";
+inline constexpr char kImageShort[] =
+    "Image raccourcie pendant l'envoi : %ld octets annonces, %d lus\n";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
 

@@ -7,7 +7,9 @@
 
 #include <array>
 #include <climits>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "server/server.h"
 #include "server/serverDetail.h"
@@ -292,6 +294,73 @@ TEST(read_chat_line, TakesNothingPastTheLineEnd) {
     EXPECT_EQ(line.data(), "cd" + kFF);
     EXPECT_EQ(last, netio::kEndOfTalk);
     EXPECT_EQ(recvBytes(a, 100), "rest");
+}
+
+// Runs the test in `dir` (the server names its image relative to the working directory).
+class InDirectory {
+  public:
+    explicit InDirectory(const std::filesystem::path &dir)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+    InDirectory(const InDirectory &) = delete;
+    InDirectory &operator=(const InDirectory &) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+// An image file that changes under a transfer to a slow reader: only the file's own bytes go
+// out, never more than announced.
+TEST(send_img, FileChangingDuringTheTransferSendsOnlyItsOwnBytes) {
+    tgatest::TempDir dir;
+    InDirectory here{dir.path()};
+    std::filesystem::create_directory("input");
+    const std::string image = pattern(std::size_t{64} << 20);
+    // `change` runs once `after` image bytes have been taken; the rest is read to the end.
+    auto transfer = [&](std::size_t size, std::size_t after, auto change, int *result) {
+        tgatest::writeFile("input/vorla.tga", image.substr(0, size));
+        std::array<int, 2> fds{};
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
+        Fd serverEnd{fds[0]}, reader{fds[1]};
+        std::string got;
+        std::thread slow([&] {
+            got = recvBytes(reader, 4 + after);
+            change();
+            got += recvBytes(reader, size, 20000ms);
+        });
+        const Printed p =
+            captured([&] { *result = server_detail::send_img_checked(serverEnd.get()); });
+        serverEnd.close();
+        slow.join();
+        EXPECT_EQ(got.substr(0, 4), count32(static_cast<std::int32_t>(size)));
+        got.erase(0, 4);
+        return std::pair{got, p};
+    };
+
+    const std::size_t kept = (std::size_t{8} << 20) + 5;
+    int result = 0;
+    const auto [shrunk, said] = transfer(
+        image.size(), std::size_t{1} << 20,
+        [] { ASSERT_EQ(::truncate("input/vorla.tga", (8 << 20) + 5), 0); }, &result);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(shrunk.size(), kept);
+    EXPECT_TRUE(shrunk == image.substr(0, kept));
+    EXPECT_EQ(said.out,
+              "Taille de l'image : 67108864\n"
+              "Envoi termine. Taille (octets): 67108864. Lu = 8388613, Envoye = 8388613\n"
+              "Envoi termine : 8388613.\n");
+    EXPECT_EQ(said.err,
+              "Image raccourcie pendant l'envoi : 67108864 octets annonces, 8388613 lus\n");
+
+    const auto [grown, grownSaid] = transfer(
+        std::size_t{4} << 20, std::size_t{1} << 20,
+        [] { std::ofstream("input/vorla.tga", std::ios::app) << std::string(1 << 20, 'g'); },
+        &result);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(grown.size(), std::size_t{4} << 20);
+    EXPECT_EQ(grownSaid.err, "");
 }
 
 }  // namespace
