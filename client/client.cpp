@@ -63,6 +63,8 @@ void recv_img(int sock, int size) {
         std::printf(client_msg::kCopied, 0);
         return;
     }
+    // Memory first: running short of it then leaves nothing behind.
+    std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
     // The image goes to a new file beside the output, never through whatever holds its name.
     std::optional<fileio::NewFile> file;
     if (makeOutputDir()) file.emplace(kNewFilePattern);
@@ -71,7 +73,6 @@ void recv_img(int sock, int size) {
 
     int total = 0;
     if (size > 0) {
-        std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
         while (total < size) {
             const std::size_t want = std::min(chunk.size(), static_cast<std::size_t>(size - total));
             const ssize_t got = ::read(sock, chunk.data(), want);
@@ -98,5 +99,5 @@ void recv_img(int sock, int size) {
     if (keep(*file, client_msg::kPartFile))
         std::fputs(client_msg::kPartKept, stderr);
     else
-        std::perror(client_msg::kOutputWrite);
+        std::perror(client_msg::kPartWrite);
 }

@@ -14,7 +14,8 @@ void write_header(int sock, const char *name);
 // A transfer cut short leaves "output/testsortie.tga" as it was and keeps the bytes that came
 // as "output/testsortie.tga.part". A size below 0 (the server could not open its image)
 // receives nothing, creates the file empty when missing and leaves anything there unchanged.
-// Bytes move in bounded chunks straight to the file, so memory does not depend on `size`.
+// Bytes move in bounded chunks straight to the file, so memory does not depend on `size`; that
+// memory is taken before anything is created, so std::bad_alloc leaves nothing behind.
 // Prints "Copie terminee : lu N octets , " on the standard output; a transfer cut short, or a
 // file that cannot be written, is reported on the standard error, and the bytes announced are
 // still taken off the connection where they arrive.

@@ -1,14 +1,17 @@
 // The chat client, driven through its console and a server played byte by byte, and once
 // against the real server.
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
 #include "client/client.h"
+#include "tests/support/capture.h"
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -84,6 +87,19 @@ TGATEST_F(ClientTest, client, StartFailuresExitOne) {
     auto noTalk = launch({"127.0.0.1", std::to_string(port()), "bob"});
     EXPECT_EQ(noTalk->wait(), 1);
     EXPECT_EQ(noTalk->err(), "Erreur de connexion au talk: Connection refused\n");
+
+    // Out of descriptors is not an unknown machine.
+    const std::string client = tgatest::program("client").string();
+    Child starved([&] {
+        ::close_range(3, ~0U, 0);  // only the standard streams left, whatever ran the test
+        const rlimit four{4, 4};
+        ::setrlimit(RLIMIT_NOFILE, &four);
+        std::array<const char *, 5> argv{client.c_str(), "localhost", "5000", "bob", nullptr};
+        ::execv(argv[0], const_cast<char *const *>(argv.data()));
+    });
+    EXPECT_EQ(starved.wait(), 1);
+    EXPECT_EQ(starved.err(),
+              "Recherche de la machine localhost impossible : Too many open files\n");
 
     if (!isolated_) return;  // name lookups may leave the machine
     auto unknown = launch({std::string(70, 'q') + ".invalid", "5000", "bob"});
@@ -267,6 +283,43 @@ TGATEST_F(ClientTest, client, TalksToTheRealServer) {
     EXPECT_EQ(server.err() + client_->err(), "");
     EXPECT_NE(server.out().find("J'attends \nchat is " + kFF + "\nRien de special\n"),
               std::string::npos);
+}
+
+TGATEST_F(ClientTest, client, ExhaustedMemoryIsReportedAndLeavesNothing) {
+    // Requests over 512 KiB fail: the transfer's buffer does, nothing before it.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    const std::string asanBefore = asan != nullptr ? asan : "";
+    ::setenv("LD_PRELOAD", CLIENT_FAULTS_LIB, 1);
+    ::setenv("TGAKIT_FAIL_NEW_OVER", "524288", 1);
+    // A sanitizer's runtime would otherwise refuse to load after the preloaded library.
+    ::setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
+    start();
+    ::unsetenv("LD_PRELOAD");
+    ::unsetenv("TGAKIT_FAIL_NEW_OVER");
+    asan != nullptr ? ::setenv("ASAN_OPTIONS", asanBefore.c_str(), 1) : ::unsetenv("ASAN_OPTIONS");
+    ASSERT_FALSE(HasFatalFailure());
+    client_->type("envoie\n");
+    sendBytes(service_, count32(4 << 20) + "abc");
+    EXPECT_EQ(client_->wait(), 1);
+    EXPECT_EQ(client_->err(), "client: Cannot allocate memory\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "output"));
+}
+
+TEST(recv_img, FailingPartFileIsTheOneNamed) {
+    tgatest::TempDir dir;
+    tgatest::InDirectory here{dir.path()};
+    std::filesystem::create_directories("output/testsortie.tga.part/inside");
+    std::array<int, 2> fds{};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()), 0);
+    Fd a{fds[0]}, b{fds[1]};
+    sendBytes(b, "0123456789");
+    b.close();
+    const Printed p = captured([&] { recv_img(a.get(), 100); });
+    EXPECT_EQ(p.out, "Copie terminee : lu 10 octets , \n");
+    EXPECT_EQ(p.err,
+              "Image incomplete : 10 octets recus sur 100\n"
+              "Ecriture de output/testsortie.tga.part: Is a directory\n");
+    EXPECT_FALSE(std::filesystem::exists("output/testsortie.tga"));
 }
 
 TEST(write_header, LengthInHostOrderThenTheBareName) {

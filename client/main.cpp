@@ -171,7 +171,7 @@ void converse(int service, int talk) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (argc != 4) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
@@ -185,6 +185,15 @@ int main(int argc, char **argv) {
         return EXIT_FAILURE;
     }
     const hostent *host = ::gethostbyname(argv[1]);
+    if (host == nullptr &&
+        (h_errno == NETDB_INTERNAL || h_errno == TRY_AGAIN || h_errno == NO_RECOVERY)) {
+        // Not an unknown name: the lookup itself failed (out of descriptors or memory, no
+        // name server).
+        const char *reason =
+            h_errno == NETDB_INTERNAL ? std::strerror(errno) : ::hstrerror(h_errno);
+        std::fprintf(stderr, client_msg::kLookupFailed, argv[1], reason);
+        return EXIT_FAILURE;
+    }
     if (host == nullptr || host->h_addrtype != AF_INET ||
         host->h_length != static_cast<int>(sizeof(in_addr)) || host->h_addr_list[0] == nullptr) {
         std::fprintf(stderr, client_msg::kUnknownHost, argv[1]);
@@ -220,4 +229,6 @@ int main(int argc, char **argv) {
     service.reset();
     talk.reset();
     return stdstreams::finish("client", EXIT_SUCCESS);
+} catch (...) {
+    return stdstreams::escaped("client");
 }

@@ -9,6 +9,7 @@ inline constexpr char kConnect[] = "Erreur de connexion";
 inline constexpr char kTalkSocket[] = "Socket rendez-vous pour talk n'a pu etre cree\n";
 inline constexpr char kTalkConnect[] = "Erreur de connexion au talk";
 inline constexpr char kUnknownHost[] = "Machine inconnue : %s\n";
+inline constexpr char kLookupFailed[] = "Recherche de la machine %s impossible : %s\n";
 
 inline constexpr char kUser[] = "User: %s - %d; Machine: %s\n";
 inline constexpr char kTalkUp[] = "Connexion au talk etablie\n";
@@ -25,6 +26,7 @@ inline constexpr char kPartKept[] = "Octets recus gardes dans output/testsortie.
 inline constexpr char kOutputFile[] = "output/testsortie.tga";
 inline constexpr char kPartFile[] = "output/testsortie.tga.part";
 inline constexpr char kOutputWrite[] = "Ecriture de output/testsortie.tga";
+inline constexpr char kPartWrite[] = "Ecriture de output/testsortie.tga.part";
 inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveur\n";
 inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";

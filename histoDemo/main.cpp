@@ -13,7 +13,7 @@ constexpr int kPixelCount = 1000;
 
 }  // namespace
 
-int main() {
+int main() try {
     // Before anything is opened, so that the chart file never lands on a standard stream.
     stdstreams::openMissing();
     using namespace histoDemo_msg;
@@ -32,4 +32,6 @@ int main() {
     // whether test.tga was written.
     const bool drawn = chartPainter_detail::drawHistogram(&histogram[0][0], kAllChannels);
     return stdstreams::finish(kProgram, drawn ? EXIT_SUCCESS : EXIT_FAILURE);
+} catch (...) {
+    return stdstreams::escaped(histoDemo_msg::kProgram);
 }

@@ -6,10 +6,12 @@
 #include "matrixDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
-int main() {
+int main() try {
     stdstreams::openMissing();
     int matrix[3 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     func(matrix, 3, 3);
     // Output that could not be written is a failure, not a normal end.
     return stdstreams::finish(matrixDemo_msg::kProgram, EXIT_SUCCESS);
+} catch (...) {
+    return stdstreams::escaped(matrixDemo_msg::kProgram);
 }

@@ -110,7 +110,7 @@ int converse(int service, int talk) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (argc != 2) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
@@ -136,4 +136,6 @@ int main(int argc, char **argv) {
     service.reset();
     talk.reset();
     return stdstreams::finish("server", status);
+} catch (...) {
+    return stdstreams::escaped("server");
 }

@@ -296,21 +296,6 @@ TEST(read_chat_line, TakesNothingPastTheLineEnd) {
     EXPECT_EQ(recvBytes(a, 100), "rest");
 }
 
-// Runs the test in `dir` (the server names its image relative to the working directory).
-class InDirectory {
-  public:
-    explicit InDirectory(const std::filesystem::path &dir)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(previous_); }
-    InDirectory(const InDirectory &) = delete;
-    InDirectory &operator=(const InDirectory &) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
 // An image file that changes under a transfer to a slow reader: only the file's own bytes go
 // out, never more than announced.
 TEST(send_img, FileChangingDuringTheTransferSendsOnlyItsOwnBytes) {

@@ -4,6 +4,7 @@
 //   TGAKIT_SWAP_FROM=<file>    renamed to TGAKIT_SWAP_TO just before anything opens a name that
 //   TGAKIT_SWAP_TO=<path>      ends in TGAKIT_SWAP_TO's last component (once)
 //   TGAKIT_FAIL_READ=<name>    reads of a file opened as <name> fail with EIO after the first
+//   TGAKIT_FAIL_NEW_OVER=N     operator new throws std::bad_alloc for more than N bytes
 // The large-file and time interfaces are named here one by one.
 #undef _FILE_OFFSET_BITS
 #undef _TIME_BITS
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -156,3 +158,15 @@ ssize_t read(int fd, void *buffer, size_t count) {
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 }  // extern "C"
+
+// Memory that runs out: large requests fail as under a tight address-space limit, small ones
+// go to the allocator that follows (the sanitizer's, in its builds).
+void *operator new(std::size_t size) {
+    static const long over = [] {
+        const char *n = std::getenv("TGAKIT_FAIL_NEW_OVER");
+        return n != nullptr ? std::strtol(n, nullptr, 10) : -1;
+    }();
+    if (over >= 0 && size > static_cast<unsigned long>(over)) throw std::bad_alloc();
+    static auto real = next<void *(*)(std::size_t)>(sizeof(std::size_t) == 8 ? "_Znwm" : "_Znwj");
+    return real(size);
+}
