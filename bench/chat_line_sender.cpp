@@ -33,21 +33,21 @@ netio::Fd connectLoopback(std::uint16_t port) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
+    const auto port = argc == 3 ? netio::portFromText(argv[1]) : std::nullopt;
+    if (!port) {
         std::fprintf(stderr, "usage: %s service-port line-bytes\n", argv[0]);
         return EXIT_FAILURE;
     }
-    const std::uint16_t port = netio::portFromText(argv[1]);
     const std::size_t lineBytes = std::strtoull(argv[2], nullptr, 10);
-    netio::Fd service = connectLoopback(port);
+    netio::Fd service = connectLoopback(*port);
     netio::Fd talk = service ? connectLoopback(netio::kTalkPort) : netio::Fd{};
     if (!talk || lineBytes == 0) {
         std::fputs("chat_line_sender: cannot reach the server\n", stderr);
         return EXIT_FAILURE;
     }
     const char name[] = "bench";
-    const std::int32_t nameLength = sizeof name - 1;
-    bool ok = netio::sendAll(talk.get(), &nameLength, sizeof nameLength) &&
+    const netio::CountBytes nameLength = netio::countBytes(std::int32_t{sizeof name - 1});
+    bool ok = netio::sendAll(talk.get(), nameLength.data(), nameLength.size()) &&
               netio::sendAll(talk.get(), name, sizeof name - 1);
     std::vector<char> chunk(std::size_t{1} << 20, 'a');
     for (std::size_t left = lineBytes - 1; ok && left > 0;) {

@@ -1,8 +1,8 @@
 // The chat client's side of the wire: the name header it sends and the image it receives.
 #pragma once
 
-// Sends the name header on the talk connection `sock`: the name's length (strlen) as 4 bytes
-// in host order, then the name's bytes without terminator. A null name is sent as an empty one.
+// Sends the name header on the talk connection `sock`: the name's length (strlen) as 4 bytes,
+// little-endian, then the name's bytes without terminator. A null name is sent as an empty one.
 // Any descriptor serves (a pipe, a file). A failed write is not reported here: the next write
 // on the connection fails the same way.
 void write_header(int sock, const char *name);

@@ -4,6 +4,11 @@
 namespace client_msg {
 
 inline constexpr char kUsage[] = "Usage : %s machine port-number username\n";
+// What --help says after the usage line.
+inline constexpr char kDescription[] =
+    "Chats as username with the server on machine, port-number (1 to 65535): sends what is\n"
+    "typed, shows the server's info replies and stores the image it sends on \"envoie\" as\n"
+    "output/testsortie.tga.\n";
 inline constexpr char kSocket[] = "Socket rendez-vous n'a pu etre cree";
 inline constexpr char kConnect[] = "Erreur de connexion";
 inline constexpr char kTalkSocket[] = "Socket rendez-vous pour talk n'a pu etre cree\n";

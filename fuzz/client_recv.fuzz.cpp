@@ -1,5 +1,5 @@
 // Fuzzes the client's recv_img on an arbitrary service-connection stream. The input is a
-// flag byte, the announced size (4 bytes, host order) and the bytes the server sent. A whole
+// flag byte, the announced size (4 bytes, little-endian) and the bytes the server sent. A whole
 // image must replace the stored file exactly; a cut one must leave it alone and be kept as the
 // .part file; a negative size must leave an existing file alone; no new file may be left
 // behind; and the bytes after the image must stay on the connection.
@@ -15,6 +15,7 @@
 
 #include "client/client.h"
 #include "fuzz/fuzz_support.h"
+#include "netio/chatWire.h"
 
 namespace {
 
@@ -48,8 +49,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size < 5 || size > 32768) return 0;
     const bool oldFile = (data[0] & 1U) != 0;
-    std::int32_t announced;
-    std::memcpy(&announced, data + 1, sizeof announced);
+    const std::int32_t announced = netio::countFrom({data[1], data[2], data[3], data[4]});
     const std::span<const std::uint8_t> stream(data + 5, size - 5);
 
     const tgatest::InScratch here;

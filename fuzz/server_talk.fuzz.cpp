@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auto line = std::make_unique<char[]>(kLineBuffer);
 
     std::int32_t length = -1;
-    if (size >= 4) std::memcpy(&length, data, sizeof length);
+    if (size >= 4) length = netio::countFrom({data[0], data[1], data[2], data[3]});
     const bool whole = length >= 0 && size - 4 >= static_cast<std::size_t>(length);
     const int gotHeader = server_detail::read_header_checked(sock.get(), name.get());
     if (!whole) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/files.h"
@@ -132,18 +133,21 @@ TEST(histoDemo, ReplacesTheChartFileOnlyWithACompleteChart) {
     EXPECT_EQ(names(dir), "test.tga victim ");
 }
 
-// Output that cannot be written is a failure; closed standard streams are not taken by the
-// chart file.
+// Output that cannot be written is a failure, also to a closed standard output; closed
+// standard streams are not taken by the chart file.
 TEST(histoDemo, StandardStreams) {
     tgatest::TempDir dir;
     auto result = runDemo(dir, "exec \"$0\" >/dev/full");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "histoDemo: No space left on device\n");
-    for (const char *closed : {"exec \"$0\" >&-", "exec \"$0\" <&- >&- 2>&-"}) {
+    for (const auto &[closed, err] :
+         {std::pair{"exec \"$0\" >&-", "histoDemo: Bad file descriptor\n"},
+          {"exec \"$0\" <&- >&- 2>&-", ""}}) {
         std::filesystem::remove(dir / "test.tga");
         result = runDemo(dir, closed);
-        EXPECT_EQ(result.exitCode, 0) << closed;
-        EXPECT_EQ(result.out + result.err, "") << closed;
+        EXPECT_EQ(result.exitCode, 1) << closed;
+        EXPECT_EQ(result.out, "") << closed;
+        EXPECT_EQ(result.err, err) << closed;
         const std::string tga = tgatest::readFile(dir / "test.tga");
         ASSERT_EQ(tga.size(), 1080018u) << closed;
         EXPECT_EQ(tga.substr(0, 18), kChartHeader);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "chartPainter/chartPainterDetail.h"
+#include "cmdline/cmdline.h"
 #include "histoDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
@@ -13,10 +14,13 @@ constexpr int kPixelCount = 1000;
 
 }  // namespace
 
-int main() try {
+int main(int argc, char **argv) try {
     // Before anything is opened, so that the chart file never lands on a standard stream.
     stdstreams::openMissing();
     using namespace histoDemo_msg;
+    // Other arguments are ignored.
+    if (const auto status = cmdline::standardOption(argc, argv, {kProgram, kUsage, kDescription}))
+        return *status;
     // Three rows of 256 entries, entry [i][j] = i + j. The chart reads the first 96 ints,
     // row 0's entries 0 to 95: a staircase in each channel.
     static int histogram[3][256];

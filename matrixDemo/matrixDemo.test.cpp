@@ -42,6 +42,11 @@ TEST(matrixDemo, PrintsItsThreeByThreeMatrixOrFailsWhenItCannot) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "matrixDemo: No space left on device\n");
+
+    // A closed output loses what is printed: a failure too, not a silent success.
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" >&-", demo});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "matrixDemo: Bad file descriptor\n");
 }
 
 }  // namespace

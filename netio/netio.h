@@ -7,10 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace netio {
 
@@ -88,18 +88,18 @@ inline bool writeAll(int fd, const void *data, std::size_t n) {
     return true;
 }
 
-// A port argument as atoi reads it (blanks, a sign, leading digits), cut to its low 16 bits.
-// Wraps instead of overflowing on long digit strings.
-inline std::uint16_t portFromText(const char *text) {
-    while (std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
+// A port argument: decimal digits only, with a value from 1 to 65535. Nothing for anything
+// else (an empty text, a sign, blanks, other characters, 0, a greater value).
+inline std::optional<std::uint16_t> portFromText(const char *text) {
+    if (text == nullptr || *text == '\0') return std::nullopt;
     std::uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') return std::nullopt;
         value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-    if (negative) value = 0u - value;
-    return static_cast<std::uint16_t>(value & 0xFFFFu);
+        if (value > 0xFFFFu) return std::nullopt;
+    }
+    if (value == 0) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
 }
 
 }  // namespace netio

@@ -4,6 +4,11 @@
 namespace server_msg {
 
 inline constexpr char kUsage[] = "Usage : %s port-number\n";
+// What --help says after the usage line.
+inline constexpr char kDescription[] =
+    "Chats with one client: takes its service connection on port-number (1 to 65535) and\n"
+    "its talk connection on port 1111, shows its lines, answers \"envoie\" with the image\n"
+    "input/vorla.tga and \"info\" with the operator's next line.\n";
 inline constexpr char kHostName[] = "Impossible de recuperer le nom de l'hote";
 inline constexpr char kSocket[] = "socket rendez-vous";
 inline constexpr char kBind[] = "Impossible d'etablir une liaison";
@@ -34,5 +39,8 @@ inline constexpr char kImageShort[] =
     "Image raccourcie pendant l'envoi : %ld octets annonces, %d lus\n";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
+// The image announced as -1: its name and why it cannot be sent.
+inline constexpr char kNoImage[] = "%s: %s\n";
+inline constexpr char kNotAFile[] = "not a regular file";
 
 }  // namespace server_msg

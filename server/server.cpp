@@ -50,8 +50,8 @@ Io skip(int fd, std::size_t n) {
     return Io::Done;
 }
 
-void reportTalkLoss(Io how) {
-    netio::reportEnd(how, server_msg::kTalkClosed, server_msg::kTalkRead);
+void reportTalkLoss(std::FILE *err, Io how) {
+    netio::reportEnd(err, how, server_msg::kTalkClosed, server_msg::kTalkRead);
 }
 
 // After an image write that moved nothing: true when it is worth another attempt (a
@@ -81,11 +81,19 @@ bool sendImageChunk(int sock, const char *p, std::size_t n) {
     return true;
 }
 
-// Size of the image to announce, or -1 when it cannot be sent.
+// Size of the image to announce, or -1 when it cannot be sent, with errno telling why (0 for
+// a file that is neither regular nor a directory). A failed open leaves its own errno.
 std::int32_t imageSize(int fd) {
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    if (st.st_size < 0 || st.st_size > INT32_MAX) return -1;
+    if (fd < 0 || ::fstat(fd, &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : 0;
+        return -1;
+    }
+    if (st.st_size < 0 || st.st_size > INT32_MAX) {
+        errno = EFBIG;
+        return -1;
+    }
     return static_cast<std::int32_t>(st.st_size);
 }
 
@@ -174,34 +182,38 @@ std::size_t nextLinePart(int sock, std::vector<char> &block) {
 
 }  // namespace
 
-int server_detail::send_img_checked(int sock) {
+int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     // Without O_NONBLOCK a FIFO would hold the open until a writer came; it is refused below.
     Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
-    if (!sendAll(sock, &size, sizeof size)) {
-        std::perror(server_msg::kImageSend);
+    const int sizeErrno = errno;
+    const netio::CountBytes announced = netio::countBytes(size);
+    if (!sendAll(sock, announced.data(), announced.size())) {
+        netio::reportErrno(err, server_msg::kImageSend);
         return 0;
     }
-    std::printf(server_msg::kImageSize, static_cast<long>(size));
+    std::fprintf(out, server_msg::kImageSize, static_cast<long>(size));
     if (size < 0) {
-        std::printf(server_msg::kSendProgress, static_cast<long>(size), -1, -1);
-        std::printf(server_msg::kSendDone, -1);
+        std::fprintf(out, server_msg::kSendProgress, static_cast<long>(size), -1, -1);
+        std::fprintf(out, server_msg::kSendDone, -1);
+        std::fflush(out);
+        std::fprintf(err, server_msg::kNoImage, kImagePath,
+                     sizeErrno != 0 ? std::strerror(sizeErrno) : server_msg::kNotAFile);
         return 1;
     }
     const Sent s = sendImageBytes(file.get(), sock, size);
-    std::printf(server_msg::kSendProgress, static_cast<long>(size), static_cast<int>(s.read),
-                static_cast<int>(s.sent));
-    std::printf(server_msg::kSendDone, static_cast<int>(s.sent));
+    std::fprintf(out, server_msg::kSendProgress, static_cast<long>(size), static_cast<int>(s.read),
+                 static_cast<int>(s.sent));
+    std::fprintf(out, server_msg::kSendDone, static_cast<int>(s.sent));
     if (s.end == Sent::End::Whole) return 1;
-    std::fflush(stdout);
+    std::fflush(out);
     errno = s.error;
     if (s.end == Sent::End::ConnectionFailed) {
-        std::perror(server_msg::kImageSend);
+        netio::reportErrno(err, server_msg::kImageSend);
         return 0;
     }
-    if (s.error != 0) std::perror(server_msg::kImageRead);
-    std::fprintf(stderr, server_msg::kImageShort, static_cast<long>(size),
-                 static_cast<int>(s.read));
+    if (s.error != 0) netio::reportErrno(err, server_msg::kImageRead);
+    std::fprintf(err, server_msg::kImageShort, static_cast<long>(size), static_cast<int>(s.read));
     return -1;
 }
 
@@ -209,16 +221,17 @@ void send_img(int sock) {
     server_detail::send_img_checked(sock);
 }
 
-int server_detail::read_header_checked(int sock, char *name) {
+int server_detail::read_header_checked(int sock, char *name, std::FILE *err) {
     name[0] = '\0';
-    std::int32_t length = 0;
-    Io r = readAll(sock, &length, sizeof length);
+    netio::CountBytes count{};
+    Io r = readAll(sock, count.data(), count.size());
     if (r != Io::Done) {
-        reportTalkLoss(r);
+        reportTalkLoss(err, r);
         return 0;
     }
+    const std::int32_t length = netio::countFrom(count);
     if (length < 0 || length > kMaxNameLength) {
-        std::fprintf(stderr, server_msg::kBadName, static_cast<long>(length));
+        std::fprintf(err, server_msg::kBadName, static_cast<long>(length));
         return 0;
     }
     const std::size_t n = static_cast<std::size_t>(length);
@@ -227,7 +240,7 @@ int server_detail::read_header_checked(int sock, char *name) {
     if (r == Io::Done) r = skip(sock, n - kept);
     if (r != Io::Done) {
         name[0] = '\0';
-        reportTalkLoss(r);
+        reportTalkLoss(err, r);
         return 0;
     }
     name[kept] = '\0';
@@ -238,7 +251,7 @@ void read_header(int sock, char *name) {
     server_detail::read_header_checked(sock, name);
 }
 
-int server_detail::read_chat_line(int sock, char *line, unsigned char *last) {
+int server_detail::read_chat_line(int sock, char *line, unsigned char *last, std::FILE *err) {
     std::vector<char> block(kTalkBlock);
     std::size_t kept = 0;
     unsigned char byte = 0;
@@ -247,7 +260,7 @@ int server_detail::read_chat_line(int sock, char *line, unsigned char *last) {
         const Io r = readAll(sock, block.data(), n);
         if (r != Io::Done) {
             line[kept] = '\0';
-            reportTalkLoss(r);
+            reportTalkLoss(err, r);
             return 0;
         }
         const std::size_t take = std::min(n, kLineKept - kept);

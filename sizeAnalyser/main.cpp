@@ -2,17 +2,21 @@
 // named on the command line.
 #include <cstdlib>
 
-#include "sizeAnalyser/sizeAnalyser.h"
+#include "cmdline/cmdline.h"
+#include "sizeAnalyser/messages.h"
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
 int main(int argc, char **argv) try {
     stdstreams::openMissing();
+    if (const auto status = cmdline::standardOption(
+            argc, argv, {"sizeAnalyser", sizeAnalyser_msg::kUsage, sizeAnalyser_msg::kDescription}))
+        return *status;
     const char *const dir = sizeAnalyser_detail::analysedDirectory(argc, argv);
     if (dir == nullptr) return 2;
-    diviserRepertoire(dir);
+    const int status = sizeAnalyser_detail::analyse(dir);
     // A report that could not be written is a failure, not a normal end.
-    return stdstreams::finish("sizeAnalyser", EXIT_SUCCESS);
+    return stdstreams::finish("sizeAnalyser", status);
 } catch (...) {
     return stdstreams::escaped("sizeAnalyser");
 }

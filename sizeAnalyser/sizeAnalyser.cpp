@@ -1,8 +1,13 @@
 // The size-class analysis of a directory's images.
 #include "sizeAnalyser/sizeAnalyser.h"
 
+#include <dirent.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +18,8 @@
 
 #include "bankList/bankListDetail.h"
 #include "sizeAnalyser/messages.h"
+#include "sizeAnalyser/sizeAnalyserDetail.h"
+#include "stdstreams/stdstreams.h"
 
 namespace {
 
@@ -21,21 +28,49 @@ using namespace sizeAnalyser_msg;
 constexpr std::size_t kTableSize = 1000;  // thresholds, then the greatest size
 constexpr int32_t kEndOfList = -1;
 
+// The standard input, byte by byte. A descriptor set not to wait (O_NONBLOCK) is waited on
+// here; any other read error ends the input for good and is kept.
+class Input {
+  public:
+    // The next byte, EOF at the end of the input or after a read error.
+    int get() {
+        while (error_ == 0) {
+            const int c = std::getchar();
+            if (c != EOF || std::ferror(stdin) == 0) return c;
+            const int reason = errno;
+            std::clearerr(stdin);
+            if (reason == EAGAIN) {
+                pollfd p{STDIN_FILENO, POLLIN, 0};
+                static_cast<void>(::poll(&p, 1, -1));
+            } else if (reason != EINTR) {
+                error_ = reason != 0 ? reason : EIO;
+            }
+        }
+        return EOF;
+    }
+    void unget(int c) { std::ungetc(c, stdin); }
+    // The reason of the read error that ended the input, 0 when none did.
+    int error() const { return error_; }
+
+  private:
+    int error_ = 0;
+};
+
 // One decimal integer as "%d" reads it: leading white space, an optional sign, digits.
 // Nothing when the input ends or holds something else, or the value leaves the 32-bit range.
-std::optional<int32_t> readInteger() {
-    int c = std::getchar();
+std::optional<int32_t> readInteger(Input &in) {
+    int c = in.get();
     while (c != EOF && std::isspace(c))
-        c = std::getchar();
+        c = in.get();
     const bool negative = c == '-';
-    if (c == '-' || c == '+') c = std::getchar();
+    if (c == '-' || c == '+') c = in.get();
     if (c == EOF || !std::isdigit(c)) return std::nullopt;
     int64_t value = 0;
-    for (; c != EOF && std::isdigit(c); c = std::getchar()) {
+    for (; c != EOF && std::isdigit(c); c = in.get()) {
         value = value * 10 + (c - '0');
         if (value > int64_t{INT32_MAX} + 1) return std::nullopt;
     }
-    if (c != EOF) std::ungetc(c, stdin);
+    if (c != EOF) in.unget(c);
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
     return static_cast<int32_t>(value);
@@ -47,11 +82,11 @@ struct Thresholds {
     int32_t greatest = 0;  // the greatest value typed, 0 when none is positive
 };
 
-// Reads thresholds up to -1. The input ending, or holding a non-integer, ends the list as -1
-// would; values beyond the table's room are read and ignored.
-Thresholds readThresholds() {
+// Reads thresholds up to -1. The input ending or failing, or holding a non-integer, ends the
+// list as -1 would; values beyond the table's room are read and ignored.
+Thresholds readThresholds(Input &in) {
     Thresholds t;
-    while (const auto value = readInteger()) {
+    while (const auto value = readInteger(in)) {
         if (*value == kEndOfList) break;
         if (static_cast<std::size_t>(t.count) + 1 >= kTableSize) continue;
         t.table[static_cast<std::size_t>(t.count++)] = *value;
@@ -66,6 +101,15 @@ void sortAscending(int32_t *table, int32_t n) {
             if (table[i] > table[j]) swap(&table[i], &table[j]);
         }
     }
+}
+
+// Why `path` cannot be opened as a directory, 0 when it can. The bank only says that it could
+// not, and the message it prints may change errno.
+int openFailure(const char *path) {
+    DIR *dir = opendir(path);
+    if (dir == nullptr) return errno != 0 ? errno : EIO;
+    closedir(dir);
+    return 0;
 }
 
 }  // namespace
@@ -84,8 +128,13 @@ void swap(int32_t *a, int32_t *b) {
 }
 
 void diviserRepertoire(const char *path) {
+    if (sizeAnalyser_detail::analyse(path) != EXIT_SUCCESS) std::exit(EXIT_FAILURE);
+}
+
+int sizeAnalyser_detail::analyse(const char *path) {
     // Every image is read in full, one at a time, as the bank is built.
     const bankList_detail::Bank bank{bankList_detail::readBank(path, true)};
+    const int directoryError = bank ? 0 : openFailure(path);
 
     int32_t maxSize = -1;
     int32_t minSize = 100000000;
@@ -97,7 +146,8 @@ void diviserRepertoire(const char *path) {
     std::printf(kExtremes, maxSize, minSize);
     std::puts(kPrompt);
 
-    Thresholds t = readThresholds();
+    Input in;
+    Thresholds t = readThresholds(in);
     const int32_t n = t.count;
     int32_t *table = t.table.data();
     sortAscending(table, n);
@@ -113,4 +163,12 @@ void diviserRepertoire(const char *path) {
     for (int32_t k = 1; k <= n; ++k) {
         std::printf(kClass, table[k - 1], table[k], counts[static_cast<std::size_t>(k)]);
     }
+
+    if (directoryError == 0 && in.error() == 0) return EXIT_SUCCESS;
+    // The report goes out before the reasons of the failure.
+    stdstreams::flush();
+    if (directoryError != 0)
+        std::fprintf(stderr, kDirectoryFailed, path, std::strerror(directoryError));
+    if (in.error() != 0) std::fprintf(stderr, kInputFailed, std::strerror(in.error()));
+    return EXIT_FAILURE;
 }

@@ -10,7 +10,10 @@
 // the standard input up to -1 (or up to the end of the input, or anything that is not an
 // integer) and prints how many images fall into each class that the sorted thresholds bound. At
 // most 999 thresholds are kept; later ones are ignored. An image or a directory that cannot be read
-// ends the program with status 1.
+// ends the program with status 1: an image at once, a directory that cannot be opened once the
+// report of an empty directory is printed, with "<path>: <reason>" on the standard error. A
+// standard input that is set not to wait is waited on; one that fails ends the list, and the
+// program with status 1 once the report is printed.
 void diviserRepertoire(const char *path);
 
 // The class of `node`: the first index i < n whose threshold is greater than the node's size,

@@ -2,16 +2,23 @@
 #include "sizeAnalyser/sizeAnalyser.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "netio/netio.h"
+#include "sizeAnalyser/sizeAnalyserDetail.h"
+#include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/suite.h"
@@ -181,10 +188,12 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, EmptyAndMissingDirectories) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, emptyReport);
 
+    // A directory that cannot be opened is a failure, told once the report is out.
     fs::remove_all(dir);
     r = analyse("5 -1\n");
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "opendir failed!" + emptyReport);
+    EXPECT_EQ(r.err, dir.string() + ": No such file or directory\n");
 }
 
 TGATEST_F(SizeAnalyserRun, sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
@@ -270,11 +279,78 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, StandardStreams) {
     auto r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" >/dev/full", program});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "sizeAnalyser: No space left on device\n");
-    // A closed standard input is an input that has ended: no thresholds.
+    // A closed standard input is an input that has ended: no thresholds. One that fails is
+    // a failure, told after the report.
     r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" <&-", program});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
     EXPECT_EQ(r.err, "");
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" </", program});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
+    EXPECT_EQ(r.err, "sizeAnalyser: standard input: Is a directory\n");
+}
+
+// Descriptor 0 taken from `fd` for the length of a scope.
+class StdinFrom {
+  public:
+    explicit StdinFrom(int fd) : saved_{::dup(STDIN_FILENO)} {
+        ::dup2(fd, STDIN_FILENO);
+        std::clearerr(stdin);
+    }
+    ~StdinFrom() {
+        ::dup2(saved_.get(), STDIN_FILENO);
+        std::clearerr(stdin);
+    }
+    StdinFrom(const StdinFrom &) = delete;
+    StdinFrom &operator=(const StdinFrom &) = delete;
+
+  private:
+    netio::Fd saved_;
+};
+
+TGATEST_F(SizeAnalyserRun, analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
+    workedExample();
+    const std::string report =
+        "maxi is 500\n"
+        "In the set < 10, there are 1 images\n"
+        "In the 10 < set < 500, there are 1 images\n"
+        "In the 500 < set < 921, there are 1 images\n";
+    int status = -1;
+    auto analyseFrom = [&](int fd) {
+        const StdinFrom in{fd};
+        return tgatest::captured([&] { status = sizeAnalyser_detail::analyse(dir.c_str()); });
+    };
+
+    // A terminal whose other side has gone: what was typed there, then EIO.
+    const netio::Fd terminal{::posix_openpt(O_RDWR | O_NOCTTY)};
+    ASSERT_GE(terminal.get(), 0);
+    ASSERT_EQ(::grantpt(terminal.get()), 0);
+    ASSERT_EQ(::unlockpt(terminal.get()), 0);
+    {
+        const netio::Fd typist{::open(::ptsname(terminal.get()), O_RDWR | O_NOCTTY)};
+        ASSERT_TRUE(netio::writeAll(typist.get(), "500 10 ", 7));
+    }
+    auto printed = analyseFrom(terminal.get());
+    EXPECT_EQ(status, EXIT_FAILURE);
+    EXPECT_EQ(printed.out, workedSizes() + report);
+    EXPECT_EQ(printed.err, "sizeAnalyser: standard input: Input/output error\n");
+
+    // A pipe set not to wait, its thresholds coming later.
+    std::array<int, 2> fds{};
+    ASSERT_EQ(::pipe2(fds.data(), O_NONBLOCK), 0);
+    const netio::Fd pipeIn{fds[0]};
+    netio::Fd pipeOut{fds[1]};
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        netio::writeAll(pipeOut.get(), "10 500 -1", 9);
+        pipeOut.close();
+    });
+    printed = analyseFrom(pipeIn.get());
+    late.join();
+    EXPECT_EQ(status, EXIT_SUCCESS);
+    EXPECT_EQ(printed.out, workedSizes() + report);
+    EXPECT_EQ(printed.err, "");
 }
 
 // One argument names the directory instead of the compiled-in one; any other shape is refused
@@ -293,7 +369,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, DirectoryArgument) {
               "maxi is 0\n"
               "In the set < 30, there are 1 images\n");
     for (const std::vector<std::string> &args :
-         {std::vector<std::string>{dir.string(), dir.string()}, {"--help"}, {""}}) {
+         {std::vector<std::string>{dir.string(), dir.string()}, {"-x"}, {""}}) {
         std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
         r = tgatest::run(argv, options);

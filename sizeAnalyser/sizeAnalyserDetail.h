@@ -16,4 +16,12 @@ inline constexpr std::size_t kSlotSize = 4096;
 // that starts with '-') prints the usage line on the standard error and returns null.
 const char *analysedDirectory(int argc, char **argv);
 
+// diviserRepertoire that tells how it went instead of ending the program: EXIT_SUCCESS, or
+// EXIT_FAILURE when the directory could not be opened or the standard input failed. Either
+// failure still prints the whole report ("opendir failed!" and the report of an empty
+// directory; the classes of the thresholds read so far), then its reason on the standard
+// error: "<path>: <reason>", "sizeAnalyser: standard input: <reason>". An image that cannot
+// be read still ends the program.
+int analyse(const char *path);
+
 }  // namespace sizeAnalyser_detail

@@ -16,13 +16,15 @@
 
 namespace stdstreams {
 
-// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file or socket
-// the program creates later takes the place of a standard stream. Call first in main.
+// Opens /dev/null read-only on each of descriptors 0, 1 and 2 that is closed, so that no file
+// or socket the program creates later takes the place of a standard stream. A closed input
+// then reads as ended; output to a closed one fails (EBADF) and is reported as lost, never
+// thrown away as if it had been written. Call first in main.
 inline void openMissing() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         // The lowest free descriptor is taken, which is fd since the lower ones are open.
-        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        const int opened = ::open("/dev/null", O_RDONLY);
         if (opened != fd) std::_Exit(EXIT_FAILURE);
     }
 }

@@ -2,6 +2,7 @@
 #include "tests/support/chatPeer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -35,6 +36,68 @@ sockaddr_in loopback(std::uint16_t port) {
 }
 
 }  // namespace
+
+SocketPair socketPair() {
+    std::array<int, 2> fds{};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds.data()) != 0)
+        throw std::runtime_error("socketPair: socketpair failed");
+    return {Fd{fds[0]}, Fd{fds[1]}};
+}
+
+Pipe consolePipe() {
+    std::array<int, 2> fds{};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("consolePipe: pipe failed");
+    return {Fd{fds[0]}, Fd{fds[1]}};
+}
+
+Printout::Printout() {
+    std::array<int, 2> fds{};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("Printout: pipe failed");
+    read_ = Fd{fds[0]};
+    file_ = ::fdopen(fds[1], "w");
+    if (file_ == nullptr) {
+        ::close(fds[1]);
+        throw std::runtime_error("Printout: fdopen failed");
+    }
+    std::setvbuf(file_, nullptr, _IONBF, 0);  // every message in the pipe as it is printed
+}
+
+Printout::~Printout() {
+    std::fclose(file_);
+}
+
+bool Printout::pump(Ms limit) {
+    pollfd p{read_.get(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(limit.count())) != 1) return false;
+    std::array<char, 65536> buf{};
+    const ssize_t n = ::read(read_.get(), buf.data(), buf.size());
+    if (n > 0) got_.append(buf.data(), static_cast<std::size_t>(n));
+    return n > 0;
+}
+
+bool Printout::waitFor(std::string_view text, Ms limit, std::size_t from) {
+    const auto deadline = Clock::now() + limit;
+    while (got_.find(text, from) == std::string::npos)
+        if (!pump(Ms{msLeft(deadline)}) && Clock::now() >= deadline) return false;
+    return true;
+}
+
+const std::string &Printout::text() {
+    std::fflush(file_);
+    while (pump(Ms{0})) {
+    }
+    return got_;
+}
+
+InDirectory::InDirectory(const std::filesystem::path &dir)
+    : home_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+}
+
+InDirectory::~InDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(home_, ignored);
+}
 
 bool enterPrivateNetwork() {
     if (::unshare(CLONE_NEWNET) != 0) return false;
@@ -146,9 +209,9 @@ bool closedByPeer(const Fd &s, Ms limit) {
 }
 
 std::string count32(std::int32_t value) {
-    std::string bytes(sizeof value, '\0');
-    std::memcpy(bytes.data(), &value, sizeof value);
-    return bytes;
+    const auto u = static_cast<std::uint32_t>(value);
+    return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8 & 0xFF),
+            static_cast<char>(u >> 16 & 0xFF), static_cast<char>(u >> 24 & 0xFF)};
 }
 
 std::string pattern(std::size_t n) {

@@ -1,5 +1,6 @@
-// Test support for the chat programs: a private network per test and the raw socket ends the
-// tests play.
+// Test support for the chat programs: the ends of socket pairs and pipes over which the tests
+// drive the conversations in-process, and for the few process tests a private network per
+// test and the raw socket ends they play.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -22,6 +25,55 @@ using netio::kTalkPort;
 inline const std::string kFF(1, static_cast<char>(netio::kEndOfTalk));
 
 using netio::Fd;
+
+// A local stream socket pair: `near` for the code under test, `far` for the test playing the
+// peer.
+struct SocketPair {
+    Fd near, far;
+};
+SocketPair socketPair();
+
+// A pipe: the code under test reads `near`, the test types into `far`.
+struct Pipe {
+    Fd near, far;
+};
+Pipe consolePipe();
+
+// A stream for the code under test to print on, read by the test through a pipe as it comes.
+// Up to a pipe's worth (64 KiB) may wait unread; more would hold the printing thread.
+class Printout {
+  public:
+    Printout();
+    ~Printout();
+    Printout(const Printout &) = delete;
+    Printout &operator=(const Printout &) = delete;
+
+    std::FILE *get() const { return file_; }
+    // Waits until what was printed holds `text` at or after offset `from`; false when the time
+    // ran out.
+    bool waitFor(std::string_view text, Ms limit = 5000ms, std::size_t from = 0);
+    // Everything printed so far.
+    const std::string &text();
+
+  private:
+    bool pump(Ms limit);  // takes in what has come; false when nothing came in time
+
+    Fd read_;
+    std::FILE *file_ = nullptr;
+    std::string got_;
+};
+
+// Makes `dir` the working directory for its lifetime, for code that uses fixed relative paths.
+class InDirectory {
+  public:
+    explicit InDirectory(const std::filesystem::path &dir);
+    ~InDirectory();
+    InDirectory(const InDirectory &) = delete;
+    InDirectory &operator=(const InDirectory &) = delete;
+
+  private:
+    std::filesystem::path home_;
+};
 
 // Moves this process (and the children it starts later) into a new network namespace with
 // only the loopback interface, up. False when the system does not allow it.
@@ -61,7 +113,7 @@ bool closedByPeer(const Fd &s, Ms limit = 5000ms);
 // A pattern image: every byte differs from its neighbours, so slips and gaps show.
 std::string pattern(std::size_t n);
 
-// The 4 bytes of a count in host order, as the chat programs put it on the wire.
+// The 4 bytes of a count as the chat programs put it on the wire: little-endian.
 std::string count32(std::int32_t value);
 
 }  // namespace tgatest

@@ -1,5 +1,4 @@
-// A scratch directory that is removed with everything in it when the object goes away, and a
-// working directory changed for a scope.
+// A scratch directory that is removed with everything in it when the object goes away.
 #pragma once
 
 #include <filesystem>
@@ -18,22 +17,6 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
-};
-
-// Makes `dir` the working directory until the object goes away (for code that names files
-// relative to it).
-class InDirectory {
-  public:
-    explicit InDirectory(const std::filesystem::path &dir)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(previous_); }
-    InDirectory(const InDirectory &) = delete;
-    InDirectory &operator=(const InDirectory &) = delete;
-
-  private:
-    std::filesystem::path previous_;
 };
 
 }  // namespace tgatest

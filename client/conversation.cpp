@@ -1,0 +1,186 @@
+// The chat client's connection set-up and conversation: the console, the info replies and
+// the image requests.
+#include "client/conversation.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "client/messages.h"
+#include "netio/chatWire.h"
+#include "netio/netio.h"
+#include "textUtil/textUtil.h"
+
+namespace {
+
+using client_detail::Chat;
+using netio::Io;
+using netio::kEndOfTalk;
+
+constexpr std::size_t kLineKept = 1023;
+
+// Shows the info replies that arrive on the talk connection, one "Info du serveur" per line.
+class InfoReplies {
+  public:
+    explicit InfoReplies(const Chat &chat) : chat_(chat) {}
+
+    // Takes in what has arrived; false when the server has closed the talk connection or it
+    // failed (said on the error stream).
+    bool take() {
+        std::array<char, 1024> buf{};
+        ssize_t got = -1;
+        do {
+            got = ::recv(chat_.talk, buf.data(), buf.size(), 0);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            netio::reportEnd(chat_.err, got == 0 ? Io::Closed : Io::Failed, client_msg::kTalkClosed,
+                             client_msg::kTalkRead);
+            return false;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
+            add(buf[i]);
+        return true;
+    }
+
+    // Takes in whatever is already there without waiting.
+    bool poll() {
+        pollfd p{chat_.talk, POLLIN, 0};
+        while (::poll(&p, 1, 0) == 1)
+            if (!take()) return false;
+        return true;
+    }
+
+  private:
+    // A reply is a line; 0xFF alone says the operator's input has ended and shows nothing.
+    void add(char c) {
+        if (static_cast<unsigned char>(c) == kEndOfTalk) {
+            if (!reply_.empty()) show("\n");
+            return;
+        }
+        if (reply_.size() < kLineKept) reply_ += c;
+        if (c == '\n') show("");
+    }
+    void show(const char *tail) {
+        std::fprintf(chat_.out, client_msg::kInfo, (reply_ + tail).c_str());
+        reply_.clear();
+    }
+
+    const Chat &chat_;
+    std::string reply_;
+};
+
+// The console, read in blocks; while it has nothing to give, the talk connection is watched.
+class Console {
+  public:
+    explicit Console(int fd) : fd_(fd) {}
+
+    // The next typed byte, 0xFF at the end of input; -1 when the talk connection has ended.
+    int next(InfoReplies &info, int talk) {
+        while (pos_ == len_) {
+            if (ended_) return kEndOfTalk;
+            std::array<pollfd, 2> fds{{{fd_, POLLIN, 0}, {talk, POLLIN, 0}}};
+            if (::poll(fds.data(), fds.size(), -1) < 0) {
+                if (errno == EINTR) continue;
+                ended_ = true;
+                continue;
+            }
+            if (fds[1].revents != 0 && !info.take()) return -1;
+            if (fds[0].revents != 0) fill();
+        }
+        return buf_[pos_++];
+    }
+
+  private:
+    void fill() {
+        const ssize_t got = ::read(fd_, buf_.data(), buf_.size());
+        if (got < 0 && errno == EINTR) return;
+        if (got <= 0) {
+            ended_ = true;
+            return;
+        }
+        pos_ = 0;
+        len_ = static_cast<std::size_t>(got);
+    }
+
+    int fd_;
+    std::array<unsigned char, 4096> buf_{};
+    std::size_t pos_ = 0, len_ = 0;
+    bool ended_ = false;
+};
+
+bool sendByte(const Chat &chat, unsigned char byte) {
+    if (netio::sendByte(chat.talk, byte)) return true;
+    netio::reportErrno(chat.err, client_msg::kTalkWrite);
+    return false;
+}
+
+// Receives one image transfer; false when the service connection has ended.
+bool takeImage(const Chat &chat) {
+    std::fputs(client_msg::kWillReceive, chat.out);
+    netio::CountBytes size{};
+    const Io r = netio::readAll(chat.service, size.data(), size.size());
+    if (r != Io::Done) {
+        std::fflush(chat.out);
+        netio::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead);
+        return false;
+    }
+    const std::int32_t announced = netio::countFrom(size);
+    std::fprintf(chat.out, client_msg::kImageSize, static_cast<long>(announced));
+    client_detail::receiveImage(chat.service, static_cast<int>(announced), chat.out, chat.err);
+    return true;
+}
+
+}  // namespace
+
+bool client_detail::lookUpHost(const char *name, in_addr *address, const char **failure) {
+    const hostent *host = ::gethostbyname(name);
+    const int kind = h_errno;
+    if (failure != nullptr) {
+        *failure = nullptr;
+        if (host == nullptr && kind == NETDB_INTERNAL) *failure = std::strerror(errno);
+        if (host == nullptr && (kind == TRY_AGAIN || kind == NO_RECOVERY))
+            *failure = ::hstrerror(kind);
+    }
+    if (host == nullptr || host->h_addrtype != AF_INET ||
+        host->h_length != static_cast<int>(sizeof(in_addr)) || host->h_addr_list[0] == nullptr)
+        return false;
+    std::memcpy(address, host->h_addr_list[0], sizeof *address);
+    return true;
+}
+
+bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
+    const sockaddr_in addr = netio::ipv4Address(host, port);
+    return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+}
+
+void client_detail::converse(const Chat &chat) {
+    InfoReplies info{chat};
+    Console console{chat.console};
+    std::array<char, kLineKept + 1> line{};
+    unsigned char last = 'X';
+    while (last != kEndOfTalk) {
+        std::fputs(client_msg::kPrompt, chat.out);
+        if (!info.poll()) return;
+        std::size_t kept = 0;
+        do {
+            const int c = console.next(info, chat.talk);
+            if (c < 0) return;
+            last = static_cast<unsigned char>(c);
+            if (kept < kLineKept) line[kept++] = static_cast<char>(last);
+            if (!sendByte(chat, last)) return;
+        } while (last != '\n' && last != kEndOfTalk);
+        line[kept] = '\0';
+
+        if (startswith("envoie", line.data()) && !takeImage(chat)) return;
+        if (startswith("transforme", line.data()))
+            std::fprintf(chat.out, client_msg::kTransform, line.data());
+    }
+}

@@ -1,0 +1,39 @@
+// Internal to the client (not installed): its conversation, run over the descriptors and
+// streams it is given, so that tests drive it over socket pairs and pipes.
+#pragma once
+
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace client_detail {
+
+// The IPv4 address of the machine `name` (a host name or dotted text) in `*address`; false
+// when it has none, or when the lookup itself failed (out of descriptors or memory, no name
+// server): `*failure`, when given, then receives the reason, or null for an unknown machine.
+bool lookUpHost(const char *name, in_addr *address, const char **failure = nullptr);
+
+// Connects `sock` to `host` at `port`; false with errno set when that failed.
+bool connectTo(int sock, in_addr host, std::uint16_t port);
+
+// Where one conversation takes place, and how.
+struct Chat {
+    int service = -1;            // the service connection: the images come in on it
+    int talk = -1;               // the talk connection: typed bytes out, info replies in
+    int console = STDIN_FILENO;  // what the user types
+    std::FILE *out = stdout;     // what the user is shown
+    std::FILE *err = stderr;     // how a connection ended or failed, and transfer notices
+};
+
+// Runs the conversation after the name header: prompts, sends every byte read from the
+// console on the talk connection as it comes, receives an image after each "envoie" line
+// and shows the info replies that arrive while it waits. Ends after the console's end has
+// gone out as 0xFF, or when a connection ends or fails (said on `err`). Closes nothing.
+void converse(const Chat &chat);
+
+// recv_img, printing on `out` and `err`.
+void receiveImage(int sock, int size, std::FILE *out, std::FILE *err);
+
+}  // namespace client_detail
