@@ -189,6 +189,17 @@ TEST_F(clientConversation, ServerClosingTheTalkEndsIt) {
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
 }
 
+// A console that fails is reported and ends the conversation as its end does, status 1.
+TEST_F(clientConversation, FailingConsoleEndsItWithStatusOne) {
+    const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    EXPECT_EQ(client_detail::converse(
+                  {service_.near.get(), talk_.near.get(), directory.get(), out_.get(), err_.get()}),
+              1);
+    EXPECT_EQ(recvBytes(talk_.far, 1), kFF);
+    EXPECT_EQ(err_.text(), "Lecture de la console: Is a directory\n");
+    EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
+}
+
 TEST(write_header, LengthLittleEndianThenTheBareName) {
     SocketPair pair = socketPair();
     write_header(pair.near.get(), "bob");
@@ -297,6 +308,12 @@ TEST_F(client, ClosedOrFullStandardStreams) {
     EXPECT_EQ(recvBytes(talk_, 1), kFF);
     EXPECT_EQ(client_->wait(), 1);
     EXPECT_TRUE(closedByPeer(service_));
+
+    // A failing console is a failure too, after the same end.
+    ASSERT_NO_FATAL_FAILURE(start("</"));
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 1);
+    EXPECT_EQ(client_->err(), "Lecture de la console: Is a directory\n");
 
     // Lost output is a failure.
     ASSERT_NO_FATAL_FAILURE(start(">/dev/full"));

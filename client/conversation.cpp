@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -78,9 +79,10 @@ class InfoReplies {
 };
 
 // The console, read in blocks; while it has nothing to give, the talk connection is watched.
+// A console that fails is reported and ends as at the end of input.
 class Console {
   public:
-    explicit Console(int fd) : fd_(fd) {}
+    Console(int fd, std::FILE *err) : fd_(fd), err_(err) {}
 
     // The next typed byte, 0xFF at the end of input; -1 when the talk connection has ended.
     int next(InfoReplies &info, int talk) {
@@ -89,7 +91,7 @@ class Console {
             std::array<pollfd, 2> fds{{{fd_, POLLIN, 0}, {talk, POLLIN, 0}}};
             if (::poll(fds.data(), fds.size(), -1) < 0) {
                 if (errno == EINTR) continue;
-                ended_ = true;
+                fail();
                 continue;
             }
             if (fds[1].revents != 0 && !info.take()) return -1;
@@ -98,10 +100,14 @@ class Console {
         return buf_[pos_++];
     }
 
+    bool failed() const { return failed_; }
+
   private:
     void fill() {
         const ssize_t got = ::read(fd_, buf_.data(), buf_.size());
-        if (got < 0 && errno == EINTR) return;
+        // Interrupted, or a non-blocking console with nothing after all: poll waits again.
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (got < 0) fail();
         if (got <= 0) {
             ended_ = true;
             return;
@@ -109,11 +115,16 @@ class Console {
         pos_ = 0;
         len_ = static_cast<std::size_t>(got);
     }
+    void fail() {
+        netio::reportErrno(err_, client_msg::kConsoleRead);
+        ended_ = failed_ = true;
+    }
 
     int fd_;
+    std::FILE *err_;
     std::array<unsigned char, 4096> buf_{};
     std::size_t pos_ = 0, len_ = 0;
-    bool ended_ = false;
+    bool ended_ = false, failed_ = false;
 };
 
 bool sendByte(const Chat &chat, unsigned char byte) {
@@ -161,26 +172,28 @@ bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
     return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
 }
 
-void client_detail::converse(const Chat &chat) {
+int client_detail::converse(const Chat &chat) {
     InfoReplies info{chat};
-    Console console{chat.console};
+    Console console{chat.console, chat.err};
+    const auto status = [&] { return console.failed() ? EXIT_FAILURE : EXIT_SUCCESS; };
     std::array<char, kLineKept + 1> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
         std::fputs(client_msg::kPrompt, chat.out);
-        if (!info.poll()) return;
+        if (!info.poll()) return status();
         std::size_t kept = 0;
         do {
             const int c = console.next(info, chat.talk);
-            if (c < 0) return;
+            if (c < 0) return status();
             last = static_cast<unsigned char>(c);
             if (kept < kLineKept) line[kept++] = static_cast<char>(last);
-            if (!sendByte(chat, last)) return;
+            if (!sendByte(chat, last)) return status();
         } while (last != '\n' && last != kEndOfTalk);
         line[kept] = '\0';
 
-        if (startswith("envoie", line.data()) && !takeImage(chat)) return;
+        if (startswith("envoie", line.data()) && !takeImage(chat)) return status();
         if (startswith("transforme", line.data()))
             std::fprintf(chat.out, client_msg::kTransform, line.data());
     }
+    return status();
 }

@@ -64,11 +64,12 @@ int main(int argc, char **argv) try {
     std::printf(client_msg::kTalkUp);
     write_header(talk.get(), argv[3]);
 
-    client_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
+    const int status =
+        client_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
     stdstreams::flush();  // everything shown before the server sees the connections close
     service.reset();
     talk.reset();
-    return stdstreams::finish("client", EXIT_SUCCESS);
+    return stdstreams::finish("client", status);
 } catch (...) {
     return stdstreams::escaped("client");
 }

@@ -36,6 +36,7 @@ inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveu
 inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
+inline constexpr char kConsoleRead[] = "Lecture de la console";
 inline constexpr char kTalkWrite[] = "Envoi sur la connexion talk impossible";
 
 }  // namespace client_msg

@@ -2,6 +2,7 @@
 #include "server/conversation.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 
@@ -19,15 +20,21 @@ namespace {
 using netio::kEndOfTalk;
 using server_detail::Chat;
 
-// The operator's console, read in blocks; its end reads as 0xFF for good.
+// The operator's console, read in blocks; its end reads as 0xFF for good. A console that fails
+// is reported once and counts as ended from then on; one that is not ready yet is waited on.
 class Console {
   public:
-    explicit Console(int fd) : fd_(fd) {}
+    Console(int fd, std::FILE *err) : fd_(fd), err_(err) {}
 
     unsigned char next() {
         while (pos_ == len_ && !ended_) {
             const ssize_t got = ::read(fd_, buf_.data(), buf_.size());
             if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitReadable()) continue;
+            if (got < 0) {
+                netio::reportErrno(err_, server_msg::kConsoleRead);
+                failed_ = true;
+            }
             if (got <= 0) {
                 ended_ = true;
                 break;
@@ -38,11 +45,25 @@ class Console {
         return pos_ == len_ ? kEndOfTalk : buf_[pos_++];
     }
 
+    bool failed() const { return failed_; }
+
   private:
+    // Waits until a non-blocking console has something to give; false (errno set) when the
+    // wait itself failed.
+    bool waitReadable() const {
+        pollfd p{fd_, POLLIN, 0};
+        int r = -1;
+        do {
+            r = ::poll(&p, 1, -1);
+        } while (r < 0 && errno == EINTR);
+        return r > 0;
+    }
+
     int fd_;
+    std::FILE *err_;
     std::array<unsigned char, 4096> buf_{};
     std::size_t pos_ = 0, len_ = 0;
-    bool ended_ = false;
+    bool ended_ = false, failed_ = false;
 };
 
 // Sends the operator's next console line on the talk connection, byte by byte; the end of
@@ -109,7 +130,7 @@ int server_detail::converse(const Chat &chat) {
     if (read_header_checked(chat.talk, name.data(), chat.err) == 0) return EXIT_SUCCESS;
     std::fprintf(chat.out, server_msg::kConnected, name.data());
 
-    Console console{chat.console};
+    Console console{chat.console, chat.err};
     std::array<char, 100> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
@@ -128,5 +149,5 @@ int server_detail::converse(const Chat &chat) {
             std::fputs(server_msg::kNothing, chat.out);
         }
     }
-    return EXIT_SUCCESS;
+    return console.failed() ? EXIT_FAILURE : EXIT_SUCCESS;
 }

@@ -37,6 +37,7 @@ inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
 inline constexpr char kImageRead[] = "Lecture de input/vorla.tga";
 inline constexpr char kImageShort[] =
     "Image raccourcie pendant l'envoi : %ld octets annonces, %d lus\n";
+inline constexpr char kConsoleRead[] = "Lecture de la console";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
 // The image announced as -1: its name and why it cannot be sent.

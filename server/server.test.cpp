@@ -184,6 +184,30 @@ TEST_F(serverConversation, EndedOperatorInputAnswersEveryInfoWithFF) {
     EXPECT_EQ(err_.text(), "");
 }
 
+// A console that is not ready yet is waited on; one that fails is reported once, answers
+// every info with 0xFF from then on, and makes the status 1.
+TEST_F(serverConversation, NonBlockingConsoleIsWaitedOnAndAFailingOneReported) {
+    ASSERT_EQ(::fcntl(console_.near.get(), F_SETFL, O_NONBLOCK), 0);
+    start(count32(3) + "bob");
+    sendBytes(talk_.far, "info\n");
+    ASSERT_TRUE(out_.waitFor("chat is info\n\n"));
+    std::this_thread::sleep_for(50ms);
+    type("ok\n");
+    EXPECT_EQ(recvBytes(talk_.far, 3), "ok\n");
+    sendBytes(talk_.far, kFF);
+    finish();
+    EXPECT_EQ(err_.text(), "");
+
+    talk_ = socketPair();
+    const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    sendBytes(talk_.far, count32(3) + "bob" + "info\ninfo\n" + kFF);
+    EXPECT_EQ(server_detail::converse(
+                  {service_.near.get(), talk_.near.get(), directory.get(), out_.get(), err_.get()}),
+              1);
+    EXPECT_EQ(recvBytes(talk_.far, 2), kFF + kFF);
+    EXPECT_EQ(err_.text(), "Lecture de la console: Is a directory\n");
+}
+
 TEST(acceptFrom, TalkConnectionOnlyFromTheServicePeer) {
     Printout err;
     const Fd listener = server_detail::listenOn(0, err.get());
@@ -359,6 +383,10 @@ TEST_F(server, ClosedOrFullStandardStreams) {
 
     EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
     EXPECT_EQ(server_->err(), "server: No space left on device\n");
+
+    // A failing console reads as ended too, and makes the status 1.
+    EXPECT_EQ(converse("</", static_cast<std::uint16_t>(port() + 2)), 1);
+    EXPECT_EQ(server_->err(), "Lecture de la console: Is a directory\n");
 }
 
 TEST_F(server, StartsOnAMachineWithALongName) {
