@@ -64,7 +64,8 @@ void recv_img(int sock, int size) {
     client_detail::receiveImage(sock, size, stdout, stderr);
 }
 
-void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err) {
+void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err,
+                                 const ImageReader &read) {
     if (size < 0) {
         createOutputIfMissing(err);
         std::fprintf(out, client_msg::kCopied, 0);
@@ -82,7 +83,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     if (size > 0) {
         while (total < size) {
             const std::size_t want = std::min(chunk.size(), static_cast<std::size_t>(size - total));
-            const ssize_t got = ::read(sock, chunk.data(), want);
+            const ssize_t got = read ? read(chunk.data(), want) : ::read(sock, chunk.data(), want);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             const auto n = static_cast<std::size_t>(got);

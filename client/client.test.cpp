@@ -189,6 +189,32 @@ TEST_F(clientConversation, ServerClosingTheTalkEndsIt) {
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
 }
 
+// The server sends its operator's reply before it reads the next line: a reply too long for
+// the connection's buffers must be taken while the client waits for the image, and is shown
+// after it.
+TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
+    start();
+    type("info\nenvoie\n");
+    EXPECT_EQ(recvBytes(talk_.far, 12), "info\nenvoie\n");
+    const timeval bound{10, 0};  // a client that takes nothing fails the test, not hangs it
+    ASSERT_EQ(::setsockopt(talk_.far.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound), 0);
+    const std::string reply = std::string(std::size_t{16} << 20, 'r') + "\n";
+    ASSERT_TRUE(netio::sendAll(talk_.far.get(), reply.data(), reply.size()));
+    sendBytes(service_.far, count32(3) + "img");
+    ASSERT_TRUE(out_.waitFor("Info du serveur : "));
+    finish();
+    EXPECT_EQ(output(), "img");
+    // Nothing of the reply shows before the transfer's lines, whether it was completed during
+    // the transfer or at the next prompt.
+    const std::string transfer = "Dites moi quelque chose\nDites moi quelque chose\n"
+                                 "Je vais recevoir une image\nTaille de l'image a recevoir : 3\n"
+                                 "Copie terminee : lu 3 octets , \n";
+    EXPECT_EQ(out_.text().substr(0, transfer.size()), transfer);
+    EXPECT_NE(out_.text().find("Info du serveur : " + std::string(1000, 'r'), transfer.size()),
+              std::string::npos);
+    EXPECT_EQ(err_.text(), "");
+}
+
 // A console that fails is reported and ends the conversation as its end does, status 1.
 TEST_F(clientConversation, FailingConsoleEndsItWithStatusOne) {
     const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};

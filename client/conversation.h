@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 namespace client_detail {
 
@@ -29,13 +30,17 @@ struct Chat {
 
 // Runs the conversation after the name header: prompts, sends every byte read from the
 // console on the talk connection as it comes, receives an image after each "envoie" line
-// and shows the info replies that arrive while it waits. Ends after the console's end has
+// and shows the info replies that arrive while it waits; those that arrive while it waits for
+// or receives an image are shown after "Copie terminee". Ends after the console's end has
 // gone out as 0xFF, or when a connection ends or fails (said on `err`). Closes nothing. A
 // console that fails is said on `err` and ends as at the end of input. Returns the program's
 // status: 1 when the console failed, else 0.
 int converse(const Chat &chat);
 
-// recv_img, printing on `out` and `err`.
-void receiveImage(int sock, int size, std::FILE *out, std::FILE *err);
+// Reads up to n bytes of the image, as read(2) does.
+using ImageReader = std::function<ssize_t(void *data, std::size_t n)>;
+
+// recv_img, printing on `out` and `err`, reading the image with `read` when given.
+void receiveImage(int sock, int size, std::FILE *out, std::FILE *err, const ImageReader &read = {});
 
 }  // namespace client_detail
