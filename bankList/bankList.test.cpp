@@ -18,7 +18,6 @@
 
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
-#include "tests/support/suite.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -62,13 +61,15 @@ class Bank : public testing::Test {
 // A 32-bit build with the 32-bit file interfaces loses whole directories on file systems whose
 // inode numbers or offsets need 64 bits (readdir fails with EOVERFLOW): every build has them
 // at 64 bits, and time at 64 bits too.
-TGATEST_F(Bank, readBankImage, FileInterfacesAre64BitInEveryBuild) {
+class ReadBankImage : public Bank {};
+
+TEST_F(ReadBankImage, FileInterfacesAre64BitInEveryBuild) {
     EXPECT_EQ(sizeof(ino_t), 8u);
     EXPECT_EQ(sizeof(off_t), 8u);
     EXPECT_EQ(sizeof(time_t), 8u);
 }
 
-TGATEST_F(Bank, readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
+TEST_F(ReadBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders) {
     writeTga(dir / "b.tga", 100, 100);
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / ".hidden", 10, 10);
@@ -102,7 +103,7 @@ TGATEST_F(Bank, readBankImage, NodesFollowTheDirectoryOrderWithSizesFromHeaders)
     EXPECT_EQ(printed([&] { printListImage(list.get()); }), expected);
 }
 
-TGATEST_F(Bank, readBankImage, EmptyAndMissingDirectories) {
+TEST_F(ReadBankImage, EmptyAndMissingDirectories) {
     NodeImage *list = reinterpret_cast<NodeImage *>(1);
     EXPECT_EQ(printed([&] { list = readBankImage(path.c_str()); }), "");
     EXPECT_EQ(list, nullptr);
@@ -113,7 +114,7 @@ TGATEST_F(Bank, readBankImage, EmptyAndMissingDirectories) {
     EXPECT_EQ(list, nullptr);
 }
 
-TGATEST_F(Bank, readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
+TEST_F(ReadBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSized) {
     fs::create_directory(dir / "sub");
     tgatest::writeFile(dir / "short", tgatest::tgaHeader(0x80, 0).substr(0, 13));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
@@ -138,7 +139,7 @@ TGATEST_F(Bank, readBankImage, SubdirectoriesShortFilesAndSpecialFilesAreZeroSiz
     }
 }
 
-TGATEST_F(Bank, readBankImage, LongNamesAreJoinedWhole) {
+TEST_F(ReadBankImage, LongNamesAreJoinedWhole) {
     // Cut at 254 characters, the longer name would open its shorter neighbour instead.
     const std::size_t room = 254 - dir.path().string().size() - 1;
     ASSERT_LT(room + 8, 255u);
@@ -152,14 +153,16 @@ TGATEST_F(Bank, readBankImage, LongNamesAreJoinedWhole) {
     EXPECT_EQ(nodes(list.get()).size(), 2u);
 }
 
-TGATEST_F(Bank, readBankImage, AnEntryThatCannotBeOpenedEndsTheProgram) {
+TEST_F(ReadBankImage, AnEntryThatCannotBeOpenedEndsTheProgram) {
     writeTga(dir / "fine.tga", 4, 4);
     fs::create_symlink(dir / "gone.tga", dir / "dangling.tga");
     EXPECT_EXIT(readBankImage(path.c_str()), testing::ExitedWithCode(1),
                 "^read image failed!: No such file or directory\n$");
 }
 
-TGATEST_F(Bank, createNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
+class CreateNodeImage : public Bank {};
+
+TEST_F(CreateNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
     writeTga(dir / "img.tga", 640, 480);
     std::string dirName = path;
     std::string name = "img.tga";
@@ -173,7 +176,7 @@ TGATEST_F(Bank, createNodeImage, HeaderFormCopiesNamesAndLeavesIdUnset) {
     EXPECT_EQ(n->next, nullptr);
 }
 
-TGATEST_F(Bank, createNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
+TEST_F(CreateNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
     writeTga(dir / "full.tga", 100, 100, std::size_t{100} * 100 * 3);
     writeTga(dir / "short.tga", 640, 480, 5);
     for (const char *name : {"full.tga", "short.tga"}) {
@@ -191,7 +194,9 @@ TGATEST_F(Bank, createNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
               (std::array{12884508, 65535, 65535}));
 }
 
-TGATEST_F(Bank, UpdateList, PutsTheNewNodeFirst) {
+class UpdateListOfImages : public Bank {};
+
+TEST_F(UpdateListOfImages, PutsTheNewNodeFirst) {
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / "b.tga", 100, 100);
     NodeImage *head = nullptr;

@@ -22,7 +22,7 @@ namespace {
 // Fixed values
 // ---------------------------------------------------------------------------------------------
 
-using namespace chart_msg;
+using namespace chartPainter_msg;
 
 constexpr int kLargeSide = 600;
 constexpr int kSmallSide = 260;

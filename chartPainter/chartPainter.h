@@ -4,10 +4,15 @@
 // then the chart's bars, written as an 18-byte header followed by the pixels, top row first
 // (descriptor 0x20). Files are created in the working directory: each chart is written under a
 // temporary name beside its file, then renamed over the file's name, so whatever held the name
-// before (a file, a link, a FIFO) is replaced and never written through. When the chart cannot
-// be written completely, the previous file stays as it was, no temporary file is left, and the
-// chart prints the file name and the system's reason on the standard error and returns; no
-// chart reports to its caller.
+// before (a file, a link, a FIFO) is replaced and never written through. A regular file replaced
+// passes on its permission bits, and its owner and group where the process may set them; a new
+// file gets 0666 less the umask. When the chart cannot be written completely, the previous file
+// stays as it was, no temporary file is left, and the chart prints the file name and the
+// system's reason on the standard error and returns; no chart reports to its caller. Where the
+// file system allows, the chart has no name until it is complete, so nothing is left even when
+// the process is killed; elsewhere SIGINT, SIGTERM and SIGHUP at their default action remove
+// it before the process dies. While a chart is written, SIGXFSZ at its default action is
+// ignored, so a file-size limit is reported as a write failure.
 #pragma once
 
 #include <cstdint>

@@ -18,7 +18,6 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
-#include "tests/support/suite.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -139,7 +138,9 @@ TEST(writeheader, WritesEighteenBytesWideFieldsLowByteFirst) {
               std::string("\1\2\3\5\4\7\6\x8\xa\x9\xc\xb\xe\xd\x0f\xf0\x10\x11", 18));
 }
 
-TGATEST_F(Chart, drawHisImage_main, WithoutBarsIsTheFrameAndGrid) {
+class DrawHisImage_main : public Chart {};
+
+TEST_F(DrawHisImage_main, WithoutBarsIsTheFrameAndGrid) {
     int zeros[96] = {};
     drawHisImage_main(zeros, 111, 1000);
     ASSERT_NO_FATAL_FAILURE(largeFrame().expectFile("test.tga"));
@@ -151,7 +152,7 @@ TGATEST_F(Chart, drawHisImage_main, WithoutBarsIsTheFrameAndGrid) {
     }
 }
 
-TGATEST_F(Chart, drawHisImage_main, DrawsOnlyTheSelectedChannel) {
+TEST_F(DrawHisImage_main, DrawsOnlyTheSelectedChannel) {
     std::vector<int> his(96, 20);
     drawHisImage_main(his.data(), 10, 7);
     Picture want = largeFrame();
@@ -160,7 +161,7 @@ TGATEST_F(Chart, drawHisImage_main, DrawsOnlyTheSelectedChannel) {
     ASSERT_NO_FATAL_FAILURE(want.expectFile("test.tga"));
 }
 
-TGATEST_F(Chart, drawHisImage_main, BarsOverwriteTheAxisAndAreCutAtTheCanvas) {
+TEST_F(DrawHisImage_main, BarsOverwriteTheAxisAndAreCutAtTheCanvas) {
     std::vector<int> his(96, 0);
     his[0] = 10;             // blue bin 0 covers the vertical axis
     his[3] = -7;             // draws nothing
@@ -176,7 +177,9 @@ TGATEST_F(Chart, drawHisImage_main, BarsOverwriteTheAxisAndAreCutAtTheCanvas) {
     ASSERT_NO_FATAL_FAILURE(want.expectFile("test.tga"));
 }
 
-TGATEST_F(Chart, drawHis_size, BarsFollowTheShareOfImages) {
+class DrawHis_size : public Chart {};
+
+TEST_F(DrawHis_size, BarsFollowTheShareOfImages) {
     int num[] = {5, 10, 0, 20};
     std::string lines;
     for (int yy : {50, 100, 0, 200}) {
@@ -190,7 +193,7 @@ TGATEST_F(Chart, drawHis_size, BarsFollowTheShareOfImages) {
     ASSERT_NO_FATAL_FAILURE(want.expectFile("test_size.tga"));
 }
 
-TGATEST_F(Chart, drawHis_size, KeepsBadInputOnTheCanvas) {
+TEST_F(DrawHis_size, KeepsBadInputOnTheCanvas) {
     // No classes, or no images to divide by: the bare frame and no lines.
     int one[] = {1};
     for (const auto &c : {std::pair{0, 5}, {1, 0}, {1, -3}}) {
@@ -213,7 +216,9 @@ TGATEST_F(Chart, drawHis_size, KeepsBadInputOnTheCanvas) {
     ASSERT_NO_FATAL_FAILURE(want.expectFile("test_size.tga"));
 }
 
-TGATEST_F(Chart, drawHis_threeRect, ThreeBarsStandOnTheGridThatFitsTheCanvas) {
+class DrawHis_threeRect : public Chart {};
+
+TEST_F(DrawHis_threeRect, ThreeBarsStandOnTheGridThatFitsTheCanvas) {
     Picture grid = smallFrame();
     for (std::size_t row : {50u, 150u, 250u})
         grid.fill(44, 257, row, row, kBlack, 3);
@@ -247,7 +252,7 @@ TEST(afficherHis, PrintsRowsWithARunningSum) {
     EXPECT_EQ(whole.substr(whole.rfind("sum")), "sum is 804 \n");  // 45 + 3 * 253
 }
 
-TGATEST_F(Chart, drawHis_threeRect, UnwritableFileIsReportedAndNotWritten) {
+TEST_F(DrawHis_threeRect, UnwritableFileIsReportedAndNotWritten) {
     std::filesystem::create_directory("test.tga");
     int cnt[] = {10, 10, 10};
     EXPECT_EQ(tgatest::printedErr([&] { drawHis_threeRect(cnt); }), "test.tga: Is a directory\n");
@@ -260,7 +265,7 @@ TGATEST_F(Chart, drawHis_threeRect, UnwritableFileIsReportedAndNotWritten) {
 
 // A chart takes its file's name only once complete: a link there is replaced, not written
 // through, and a FIFO there does not block.
-TGATEST_F(Chart, drawHis_threeRect, ReplacesWhatHeldTheNameNeverWritesThroughIt) {
+TEST_F(DrawHis_threeRect, ReplacesWhatHeldTheNameNeverWritesThroughIt) {
     tgatest::writeFile("victim", "keep");
     std::filesystem::create_symlink("victim", "test.tga");
     ASSERT_EQ(mkfifo("test_size.tga", 0600), 0);

@@ -3,7 +3,7 @@
 
 #include <cinttypes>
 
-namespace chart_msg {
+namespace chartPainter_msg {
 inline constexpr char kHistoTitle[] = "--------------histo info";
 inline constexpr char kHistoEntry[] = "%d ";
 inline constexpr char kHistoSum[] = "sum is %" PRId64 " \n";
@@ -13,4 +13,4 @@ inline constexpr char kFileFailure[] = "%s: %s\n";  // file name, then the syste
 inline constexpr char kHistogramFile[] = "test.tga";
 inline constexpr char kSizeFile[] = "test_size.tga";
 inline constexpr char kThreeBarFile[] = "test.tga";
-}  // namespace chart_msg
+}  // namespace chartPainter_msg

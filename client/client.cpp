@@ -3,11 +3,14 @@
 #include "client/conversation.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "client/messages.h"
+#include "client/transferSignals.h"
 #include "fileio/fileio.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
@@ -41,11 +45,41 @@ void createOutputIfMissing(std::FILE *err) {
     if (file && !file.close()) netio::reportErrno(err, client_msg::kOutputWrite);
 }
 
-// Puts the new file in place as `name`; false with errno set when it could not be.
+// Puts the new file in place as `name`, durably; false with errno set when it could not be.
 bool keep(fileio::NewFile &file, const char *name) {
-    const int err = file.keepAs(name);
+    const int err = file.keepAs(name, 0, fileio::Sync::yes);
     errno = err;
     return err == 0;
+}
+
+// A clean-up signal caught during a transfer, 0 when none: the transfer then ends as a cut
+// one, and the client dies of the signal once what arrived is kept.
+volatile sig_atomic_t transferring = 0;
+volatile sig_atomic_t caught = 0;
+
+void onSignal(int sig) {
+    if (transferring != 0) {
+        caught = sig;
+        return;
+    }
+    fileio::dieOfSignal(sig);
+}
+
+// Waits until `sock` has bytes or has ended; the clean-up signals, blocked everywhere else
+// during a transfer, are taken only here. What arrives meanwhile on `alsoFd` is taken by
+// `also`; once that says so, `alsoFd` becomes -1 and is watched no more. False when a signal
+// was caught.
+bool awaitBytes(int sock, const sigset_t &unblocked, const client_detail::Watch &also,
+                int &alsoFd) {
+    while (caught == 0) {
+        std::array<pollfd, 2> p{{{sock, POLLIN, 0}, {alsoFd, POLLIN, 0}}};
+        const int ready = ::ppoll(p.data(), p.size(), nullptr, &unblocked);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return true;  // the read then meets the failure itself
+        if (p[1].revents != 0 && !also.take()) alsoFd = -1;
+        if (p[0].revents != 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -65,7 +99,7 @@ void recv_img(int sock, int size) {
 }
 
 void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err,
-                                 const ImageReader &read) {
+                                 const Watch &also) {
     if (size < 0) {
         createOutputIfMissing(err);
         std::fprintf(out, client_msg::kCopied, 0);
@@ -73,6 +107,10 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     }
     // Memory first: running short of it then leaves nothing behind.
     std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
+    // A signal that ends the client during the transfer is taken only between reads, so the
+    // bytes that came are kept as a cut transfer keeps them.
+    const fileio::litter::Blocked blocked;
+    transferring = 1;
     // The image goes to a new file beside the output, never through whatever holds its name.
     std::optional<fileio::NewFile> file;
     if (makeOutputDir()) file.emplace(kNewFilePattern);
@@ -80,10 +118,12 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     if (!storing) netio::reportErrno(err, client_msg::kOutputFile);
 
     int total = 0;
+    int alsoFd = also.fd;
     if (size > 0) {
         while (total < size) {
             const std::size_t want = std::min(chunk.size(), static_cast<std::size_t>(size - total));
-            const ssize_t got = read ? read(chunk.data(), want) : ::read(sock, chunk.data(), want);
+            if (!awaitBytes(sock, blocked.previous(), also, alsoFd)) break;
+            const ssize_t got = ::read(sock, chunk.data(), want);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             const auto n = static_cast<std::size_t>(got);
@@ -99,13 +139,32 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     if (whole && storing && !keep(*file, client_msg::kOutputFile))
         netio::reportErrno(err, client_msg::kOutputWrite);
     std::fprintf(out, client_msg::kCopied, total);
-    if (whole) return;
-    // A cut transfer leaves the previous image in place and keeps what came beside it.
+    if (!whole) {
+        // A cut transfer leaves the previous image in place and keeps what came beside it.
+        std::fflush(out);
+        std::fprintf(err, client_msg::kShortImage, total, size);
+        if (storing && keep(*file, client_msg::kPartFile))
+            std::fputs(client_msg::kPartKept, err);
+        else if (storing)
+            netio::reportErrno(err, client_msg::kPartWrite);
+    }
+    transferring = 0;
+    if (caught == 0) return;
     std::fflush(out);
-    std::fprintf(err, client_msg::kShortImage, total, size);
-    if (!storing) return;
-    if (keep(*file, client_msg::kPartFile))
-        std::fputs(client_msg::kPartKept, err);
-    else
-        netio::reportErrno(err, client_msg::kPartWrite);
+    file.reset();
+    fileio::dieOfSignal(caught);
+}
+
+void client_detail::keepPartOnSignals() {
+    for (const int sig : fileio::kCleanUpSignals) {
+        struct sigaction old {};
+        // A signal ignored by whoever started the client stays ignored.
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction mine {};
+        mine.sa_handler = onSignal;
+        sigemptyset(&mine.sa_mask);
+        for (const int other : fileio::kCleanUpSignals)
+            sigaddset(&mine.sa_mask, other);
+        ::sigaction(sig, &mine, nullptr);
+    }
 }

@@ -1,6 +1,7 @@
 // The chat client: its conversation driven in-process over socket pairs and a console pipe,
 // its transfers on their own, and a few runs of the program over TCP.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -163,8 +165,14 @@ TEST_F(clientConversation, NewImageReplacesALinkOrFifoWithoutWritingThrough) {
     std::filesystem::remove(dir_ / "output/testsortie.tga");
     ASSERT_EQ(::mkfifo((dir_ / "output/testsortie.tga").c_str(), 0666), 0);
     transfer(count32(4) + "fifo");
-    finish();
     EXPECT_EQ(output(), "fifo");
+
+    // A regular file replaced passes on its permission bits.
+    ASSERT_EQ(::chmod((dir_ / "output/testsortie.tga").c_str(), 0604), 0);
+    transfer(count32(4) + "kept");
+    ASSERT_EQ(::stat((dir_ / "output/testsortie.tga").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    finish();
     EXPECT_EQ(err_.text(), "");
 }
 
@@ -206,9 +214,10 @@ TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
     EXPECT_EQ(output(), "img");
     // Nothing of the reply shows before the transfer's lines, whether it was completed during
     // the transfer or at the next prompt.
-    const std::string transfer = "Dites moi quelque chose\nDites moi quelque chose\n"
-                                 "Je vais recevoir une image\nTaille de l'image a recevoir : 3\n"
-                                 "Copie terminee : lu 3 octets , \n";
+    const std::string transfer =
+        "Dites moi quelque chose\nDites moi quelque chose\n"
+        "Je vais recevoir une image\nTaille de l'image a recevoir : 3\n"
+        "Copie terminee : lu 3 octets , \n";
     EXPECT_EQ(out_.text().substr(0, transfer.size()), transfer);
     EXPECT_NE(out_.text().find("Info du serveur : " + std::string(1000, 'r'), transfer.size()),
               std::string::npos);
@@ -243,12 +252,23 @@ const std::string kStart = "User: bob - " + std::to_string(::geteuid()) +
 
 class client : public ChatTest {
   protected:
-    // Starts the client, its standard streams changed by the shell `redirect` when given.
+    // Starts the client, its standard streams changed by the shell `redirect` when given, with
+    // the fault library preloaded when faults_ names settings for it.
     std::unique_ptr<Child> launch(const std::vector<std::string> &args,
                                   const std::string &redirect = "") {
         std::vector<std::string> argv{program("client").string()};
         if (!redirect.empty())
             argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirect});
+        if (!faults_.empty()) {
+            // A sanitizer's runtime would otherwise refuse to load after the preloaded library.
+            const char *asan = std::getenv("ASAN_OPTIONS");
+            std::vector<std::string> env{
+                "/usr/bin/env", std::string("LD_PRELOAD=") + FILE_FAULTS_LIB,
+                "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+                    ":verify_asan_link_order=0"};
+            env.insert(env.end(), faults_.begin(), faults_.end());
+            argv.insert(argv.begin(), env.begin(), env.end());
+        }
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<Child>(argv, dir_.path());
     }
@@ -266,7 +286,10 @@ class client : public ChatTest {
         ASSERT_EQ(recvBytes(talk_, 7), std::string("\x03\0\0\0bob", 7));
     }
 
+    std::string output() const { return readFile(dir_ / "output/testsortie.tga"); }
+
     TempDir dir_;
+    std::vector<std::string> faults_;
     std::unique_ptr<Child> client_;
     Fd service_, talk_;
 };
@@ -313,6 +336,38 @@ TEST_F(client, StartFailuresExitOne) {
     EXPECT_EQ(unknown->wait(), 1);
     EXPECT_EQ(unknown->out(), "");
     EXPECT_EQ(unknown->err(), "Machine inconnue : " + std::string(70, 'q') + ".invalid\n");
+}
+
+// A signal that ends the client during a transfer keeps what came as the .part, as a cut
+// transfer does, and leaves nothing else, whether the file system gives unnamed files or the
+// named one has to be removed; after SIGKILL nothing new is left.
+TEST_F(client, SignalDuringATransferKeepsWhatCameAsThePart) {
+    std::filesystem::create_directory(dir_ / "output");
+    writeFile(dir_ / "output/testsortie.tga", "old image");
+    struct Case {
+        int sig;
+        bool named;
+    };
+    for (const Case c : {Case{SIGINT, false}, {SIGTERM, true}, {SIGHUP, false}, {SIGKILL, false}}) {
+        writeFile(dir_ / "output/testsortie.tga.part", "older part");
+        faults_ =
+            c.named ? std::vector<std::string>{"TGAKIT_NO_TMPFILE=1"} : std::vector<std::string>{};
+        ASSERT_NO_FATAL_FAILURE(start());
+        client_->type("envoie\n");
+        sendBytes(service_, count32(1000) + "0123456789");
+        std::this_thread::sleep_for(500ms);  // the bytes are taken; the client waits for more
+        client_->signal(c.sig);
+        EXPECT_EQ(client_->wait(), -1);
+        EXPECT_EQ(client_->termSignal(), c.sig);
+        const bool caught = c.sig != SIGKILL;
+        EXPECT_EQ(client_->err(), caught ? "Image incomplete : 10 octets recus sur 1000\n"
+                                           "Octets recus gardes dans output/testsortie.tga.part\n"
+                                         : "");
+        EXPECT_EQ(readFile(dir_ / "output/testsortie.tga.part"),
+                  caught ? "0123456789" : "older part");
+        EXPECT_EQ(output(), "old image");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "output"), {}), 2);
+    }
 }
 
 TEST_F(client, ClosedOrFullStandardStreams) {
@@ -387,17 +442,8 @@ TEST_F(client, TalksToTheRealServer) {
 
 TEST_F(client, ExhaustedMemoryIsReportedAndLeavesNothing) {
     // Requests over 512 KiB fail: the transfer's buffer does, nothing before it.
-    const char *asan = std::getenv("ASAN_OPTIONS");
-    const std::string asanBefore = asan != nullptr ? asan : "";
-    ::setenv("LD_PRELOAD", CLIENT_FAULTS_LIB, 1);
-    ::setenv("TGAKIT_FAIL_NEW_OVER", "524288", 1);
-    // A sanitizer's runtime would otherwise refuse to load after the preloaded library.
-    ::setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
-    start();
-    ::unsetenv("LD_PRELOAD");
-    ::unsetenv("TGAKIT_FAIL_NEW_OVER");
-    asan != nullptr ? ::setenv("ASAN_OPTIONS", asanBefore.c_str(), 1) : ::unsetenv("ASAN_OPTIONS");
-    ASSERT_FALSE(HasFatalFailure());
+    faults_ = {"TGAKIT_FAIL_NEW_OVER=524288"};
+    ASSERT_NO_FATAL_FAILURE(start());
     client_->type("envoie\n");
     sendBytes(service_, count32(4 << 20) + "abc");
     EXPECT_EQ(client_->wait(), 1);

@@ -155,7 +155,7 @@ bool sendByte(const Chat &chat, unsigned char byte) {
 
 // Reads up to n bytes of the service connection, as read does. Info replies that arrive on
 // the talk connection meanwhile are taken in, so that a long reply the server is still sending
-// cannot keep it from sending the image.
+// cannot keep it from sending the image (the image's bytes are awaited the same way).
 ssize_t readService(const Chat &chat, InfoReplies &info, void *data, std::size_t n) {
     for (;;) {
         std::array<pollfd, 2> fds{
@@ -191,9 +191,8 @@ bool takeImage(const Chat &chat, InfoReplies &info) {
     }
     const std::int32_t announced = netio::countFrom(size);
     std::fprintf(chat.out, client_msg::kImageSize, static_cast<long>(announced));
-    client_detail::receiveImage(
-        chat.service, static_cast<int>(announced), chat.out, chat.err,
-        [&](void *data, std::size_t n) { return readService(chat, info, data, n); });
+    client_detail::receiveImage(chat.service, static_cast<int>(announced), chat.out, chat.err,
+                                {chat.talk, [&] { return info.take(); }});
     info.release();
     return !info.ended();
 }

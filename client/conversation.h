@@ -37,10 +37,14 @@ struct Chat {
 // status: 1 when the console failed, else 0.
 int converse(const Chat &chat);
 
-// Reads up to n bytes of the image, as read(2) does.
-using ImageReader = std::function<ssize_t(void *data, std::size_t n)>;
+// A descriptor watched besides the service connection while an image is awaited, and what
+// takes what arrives on it (false: watch it no more).
+struct Watch {
+    int fd = -1;
+    std::function<bool()> take;
+};
 
-// recv_img, printing on `out` and `err`, reading the image with `read` when given.
-void receiveImage(int sock, int size, std::FILE *out, std::FILE *err, const ImageReader &read = {});
+// recv_img, printing on `out` and `err`, taking what arrives on `also` while it waits.
+void receiveImage(int sock, int size, std::FILE *out, std::FILE *err, const Watch &also = {});
 
 }  // namespace client_detail

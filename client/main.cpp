@@ -11,6 +11,7 @@
 #include "client/client.h"
 #include "client/conversation.h"
 #include "client/messages.h"
+#include "client/transferSignals.h"
 #include "cmdline/cmdline.h"
 #include "netio/chatWire.h"
 #include "netio/netio.h"
@@ -39,6 +40,7 @@ int main(int argc, char **argv) try {
         return EXIT_FAILURE;
     }
     netio::prepareChatProcess();
+    client_detail::keepPartOnSignals();
 
     netio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!service) return fail(client_msg::kSocket);

@@ -16,7 +16,6 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
-#include "tests/support/suite.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -105,7 +104,9 @@ class ImageFile : public testing::Test {
     const std::string file = (dir / "f.tga").string();
 };
 
-TGATEST_F(ImageFile, writeImage, WritesHeaderThenBlueGreenRedPerPixel) {
+class WriteImage : public ImageFile {};
+
+TEST_F(WriteImage, WritesHeaderThenBlueGreenRedPerPixel) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 2, 1), 2);
     d.pBlue[0] = 1, d.pGreen[0] = 2, d.pRed[0] = 3;
@@ -114,7 +115,7 @@ TGATEST_F(ImageFile, writeImage, WritesHeaderThenBlueGreenRedPerPixel) {
     EXPECT_EQ(tgatest::readFile(file), tgaHeader(2, 1) + Bytes("\1\2\3\4\5\6", 6));
 }
 
-TGATEST_F(ImageFile, writeImage, DescriptorDimensionsWinOverTheHeader) {
+TEST_F(WriteImage, DescriptorDimensionsWinOverTheHeader) {
     Image d{};
     pattern(d, 3, 2);
     targa_header head = makeHeader(640, 480);
@@ -126,7 +127,9 @@ TGATEST_F(ImageFile, writeImage, DescriptorDimensionsWinOverTheHeader) {
     EXPECT_EQ(tgatest::readFile(file), expected + pixels(d));
 }
 
-TGATEST_F(ImageFile, readImage, RoundTripGivesSamePlanesAndHeader) {
+class ReadImage : public ImageFile {};
+
+TEST_F(ReadImage, RoundTripGivesSamePlanesAndHeader) {
     // Odd widths, and more pixels than one transfer block, so block and vector edges are crossed.
     for (auto [w, h] : {std::pair<uint16_t, uint16_t>{3, 2}, {1, 1}, {301, 97}, {411, 203}}) {
         Image d{};
@@ -142,7 +145,7 @@ TGATEST_F(ImageFile, readImage, RoundTripGivesSamePlanesAndHeader) {
     }
 }
 
-TGATEST_F(ImageFile, readImage, PixelsStartAtByte18AndThoseMissingReadAsZero) {
+TEST_F(ReadImage, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     const Bytes idAndPixels("\x0A\x0B\x0C\x01\x02\x03", 6);
     const std::pair<Bytes, Bytes> cases[] = {
         // Identification bytes are taken as pixels.
@@ -159,7 +162,7 @@ TGATEST_F(ImageFile, readImage, PixelsStartAtByte18AndThoseMissingReadAsZero) {
     }
 }
 
-TGATEST_F(ImageFile, readImage, HugeClaimInATinyFileStaysSmallInMemory) {
+TEST_F(ReadImage, HugeClaimInATinyFileStaysSmallInMemory) {
     tgatest::writeFile(file, tgaHeader(40000, 40000));
     const std::size_t before = residentBytes();
     errno = 0;
@@ -178,7 +181,7 @@ TGATEST_F(ImageFile, readImage, HugeClaimInATinyFileStaysSmallInMemory) {
     EXPECT_LT(residentBytes(), before + (64u << 20));
 }
 
-TGATEST_F(ImageFile, readImage, FailedReadsLeaveTheRecordsUntouched) {
+TEST_F(ReadImage, FailedReadsLeaveTheRecordsUntouched) {
     errno = 0;
     const auto [result, head] = readHead(file);
     EXPECT_EQ(result, 0);
@@ -198,7 +201,7 @@ TGATEST_F(ImageFile, readImage, FailedReadsLeaveTheRecordsUntouched) {
     }
 }
 
-TGATEST_F(ImageFile, readImage, EmptyImageGetsPlanesAndNoPixels) {
+TEST_F(ReadImage, EmptyImageGetsPlanesAndNoPixels) {
     Image d{};
     ASSERT_EQ(mallocImage(&d, 0, 5), 0);
     write(d, makeHeader(9, 9), file);
@@ -210,7 +213,9 @@ TGATEST_F(ImageFile, readImage, EmptyImageGetsPlanesAndNoPixels) {
     EXPECT_NE(back.pBlue, nullptr);
 }
 
-TGATEST_F(ImageFile, readImageHead, ReadsEighteenBytesAndZeroesWhatIsMissing) {
+class ReadImageHead : public ImageFile {};
+
+TEST_F(ReadImageHead, ReadsEighteenBytesAndZeroesWhatIsMissing) {
     tgatest::writeFile(file, tgaHeader(640, 480, 0, 0x20) + Bytes(30, '\x7F'));
     const auto cut = (dir / "cut").string();
     tgatest::writeFile(cut, tgaHeader(0x1234, 0x5678).substr(0, 13));
@@ -227,7 +232,7 @@ TGATEST_F(ImageFile, readImageHead, ReadsEighteenBytesAndZeroesWhatIsMissing) {
     }
 }
 
-TGATEST_F(ImageFile, writeImage, ReportsFilesThatCannotBeCreatedOrWritten) {
+TEST_F(WriteImage, ReportsFilesThatCannotBeCreatedOrWritten) {
     Image d{};
     pattern(d, 4, 4);
     const auto missing = (dir / "no" / "such.tga").string();
@@ -237,7 +242,7 @@ TGATEST_F(ImageFile, writeImage, ReportsFilesThatCannotBeCreatedOrWritten) {
     write(d, makeHeader(4, 4), "/dev/full", "Cannot write the file \"/dev/full\".\n");
 }
 
-TGATEST_F(ImageFile, writeImage, RefusesABadDescriptorBeforeTouchingTheFile) {
+TEST_F(WriteImage, RefusesABadDescriptorBeforeTouchingTheFile) {
     tgatest::writeFile(file, "an earlier image");
     Image d{};
     pattern(d, 4, 4);
@@ -275,7 +280,7 @@ TEST(mallocImage, AllocatesThreePlanesOrNothing) {
 
 // Files both ways: ImageMagick writes a 24-bit uncompressed TGA of a known picture that the
 // planes must hold, and reads the picture of one of ours.
-TGATEST_F(ImageFile, readImage, ExchangesFilesWithImageMagick) {
+TEST_F(ReadImage, ExchangesFilesWithImageMagick) {
     const std::string convert = tool("convert"), identify = tool("identify");
     if (convert.empty() || identify.empty()) GTEST_SKIP() << "ImageMagick is not installed";
     // 3 x 2 picture, rows top to bottom, RGB per pixel.

@@ -21,7 +21,6 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
-#include "tests/support/suite.h"
 
 namespace {
 
@@ -107,7 +106,9 @@ class SizeAnalyserRun : public testing::Test {
     }
 };
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsAreSortedIntoClasses) {
+class sizeAnalyser : public SizeAnalyserRun {};
+
+TEST_F(sizeAnalyser, ThresholdsAreSortedIntoClasses) {
     workedExample();
     const char *const twoThresholds =
         "maxi is 500\n"
@@ -148,7 +149,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsAreSortedIntoClasses) {
     }
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, GreatestSizeBelowGreatestThreshold) {
+TEST_F(sizeAnalyser, GreatestSizeBelowGreatestThreshold) {
     image("hundred.tga", 100, 100);
     image("ten.tga", 10, 10);
     const auto r = analyse("10 500 -1\n");
@@ -161,7 +162,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, GreatestSizeBelowGreatestThreshold) {
                          "In the 500 < set < 30, there are 0 images\n");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsBeyondTheTableAreIgnored) {
+TEST_F(sizeAnalyser, ThresholdsBeyondTheTableAreIgnored) {
     image("ten.tga", 10, 10);
     std::string input;
     for (int v = 1; v <= 1200; ++v)
@@ -177,7 +178,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, ThresholdsBeyondTheTableAreIgnored) {
                          "In the 999 < set < 0, there are 0 images\n"));
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, EmptyAndMissingDirectories) {
+TEST_F(sizeAnalyser, EmptyAndMissingDirectories) {
     const std::string emptyReport =
         "The Maximum size is -1, and the minimum size is 100000000\n"
         "Please input the size and terminted with -1\n"
@@ -196,7 +197,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, EmptyAndMissingDirectories) {
     EXPECT_EQ(r.err, dir.string() + ": No such file or directory\n");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
+TEST_F(sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
     image(".dot.tga", 100, 100);
     fs::create_directory(dir / "sub");
     tgatest::writeFile(dir / "tiny", "abc");
@@ -211,7 +212,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
                          "In the set < 30, there are 4 images\n");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, UnreadableEntriesEndTheProgram) {
+TEST_F(sizeAnalyser, UnreadableEntriesEndTheProgram) {
     image("ten.tga", 10, 10);
     fs::create_symlink(dir / "nowhere.tga", dir / "dangling.tga");
     auto r = analyse("-1\n");
@@ -233,7 +234,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, UnreadableEntriesEndTheProgram) {
     EXPECT_EQ(r.err, "read image failed!: Input/output error\n");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
+TEST_F(sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
     // 65535 x 65535 in 18 bytes, and a sparse file holding all of a 20000 x 20000 image.
     tgatest::writeFile(dir / "huge.tga", tgatest::tgaHeader(65535, 65535));
     tgatest::writeFile(dir / "sparse.tga", tgatest::tgaHeader(20000, 20000));
@@ -248,7 +249,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHel
     EXPECT_EQ(r.err, "");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
+TEST_F(sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
     // Listed as a regular image, renamed over by a FIFO at the moment it is opened: a decision
     // taken before the open would wait for a writer for ever.
     image("ten.tga", 10, 10);
@@ -272,7 +273,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpened
                          "In the set < 0, there are 2 images\n");
 }
 
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, StandardStreams) {
+TEST_F(sizeAnalyser, StandardStreams) {
     workedExample();
     const std::string program = tgatest::program("sizeAnalyser_testdir").string();
     // A report that cannot be written is a failure.
@@ -309,7 +310,9 @@ class StdinFrom {
     netio::Fd saved_;
 };
 
-TGATEST_F(SizeAnalyserRun, analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
+class Analyse : public SizeAnalyserRun {};
+
+TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     workedExample();
     const std::string report =
         "maxi is 500\n"
@@ -355,7 +358,7 @@ TGATEST_F(SizeAnalyserRun, analyse, InputThatFailsEndsTheListAndThatWaitsIsWaite
 
 // One argument names the directory instead of the compiled-in one; any other shape is refused
 // before anything is read.
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, DirectoryArgument) {
+TEST_F(sizeAnalyser, DirectoryArgument) {
     image("hundred.tga", 100, 100);
     const std::string program = tgatest::program("sizeAnalyser").string();
     tgatest::RunOptions options;
@@ -380,7 +383,7 @@ TGATEST_F(SizeAnalyserRun, sizeAnalyser, DirectoryArgument) {
 }
 
 // The program as installed, on the images it was built for.
-TGATEST_F(SizeAnalyserRun, sizeAnalyser, AnalysesItsSampleImages) {
+TEST_F(sizeAnalyser, AnalysesItsSampleImages) {
     if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";
     const auto r = analyse("10 500 -1\n", "sizeAnalyser");
     EXPECT_EQ(r.exitCode, 0);

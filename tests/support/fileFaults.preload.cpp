@@ -4,6 +4,8 @@
 //   TGAKIT_SWAP_FROM=<file>    renamed to TGAKIT_SWAP_TO just before anything opens a name that
 //   TGAKIT_SWAP_TO=<path>      ends in TGAKIT_SWAP_TO's last component (once)
 //   TGAKIT_FAIL_READ=<name>    reads of a file opened as <name> fail with EIO after the first
+//   TGAKIT_NO_TMPFILE=1        opening an unnamed file (O_TMPFILE) fails with EOPNOTSUPP
+//   TGAKIT_SIGNAL_IN_FWRITE=N  an fwrite of 64 KiB or more raises signal N halfway through
 //   TGAKIT_FAIL_NEW_OVER=N     operator new throws std::bad_alloc for more than N bytes
 // The large-file and time interfaces are named here one by one.
 #undef _FILE_OFFSET_BITS
@@ -11,6 +13,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -42,6 +45,14 @@ void beforeOpen(const char *path) {
     const char *from = std::getenv("TGAKIT_SWAP_FROM");
     const char *to = std::getenv("TGAKIT_SWAP_TO");
     if (from != nullptr && to != nullptr && named(path, "TGAKIT_SWAP_TO")) std::rename(from, to);
+}
+
+// An unnamed file refused, as on a file system that cannot hold one.
+bool refuseTmpfile(int flags) {
+    if ((flags & O_TMPFILE) != O_TMPFILE || std::getenv("TGAKIT_NO_TMPFILE") == nullptr)
+        return false;
+    errno = EOPNOTSUPP;
+    return true;
 }
 
 int failingFd = -1;
@@ -97,6 +108,7 @@ int open(const char *path, int flags, ...) {
     const mode_t mode = modeArgument(flags, args);
     va_end(args);
     static auto real = next<int (*)(const char *, int, ...)>("open");
+    if (refuseTmpfile(flags)) return -1;
     beforeOpen(path);
     return afterOpen(path, real(path, flags, mode));
 }
@@ -107,6 +119,7 @@ int open64(const char *path, int flags, ...) {
     const mode_t mode = modeArgument(flags, args);
     va_end(args);
     static auto real = next<int (*)(const char *, int, ...)>("open64");
+    if (refuseTmpfile(flags)) return -1;
     beforeOpen(path);
     return afterOpen(path, real(path, flags, mode));
 }
@@ -117,6 +130,7 @@ int openat(int dirFd, const char *path, int flags, ...) {
     const mode_t mode = modeArgument(flags, args);
     va_end(args);
     static auto real = next<int (*)(int, const char *, int, ...)>("openat");
+    if (refuseTmpfile(flags)) return -1;
     beforeOpen(path);
     return afterOpen(path, real(dirFd, path, flags, mode));
 }
@@ -127,6 +141,7 @@ int openat64(int dirFd, const char *path, int flags, ...) {
     const mode_t mode = modeArgument(flags, args);
     va_end(args);
     static auto real = next<int (*)(int, const char *, int, ...)>("openat64");
+    if (refuseTmpfile(flags)) return -1;
     beforeOpen(path);
     return afterOpen(path, real(dirFd, path, flags, mode));
 }
@@ -153,6 +168,16 @@ ssize_t read(int fd, void *buffer, size_t count) {
         firstReadDone = true;
     }
     return real(fd, buffer, count);
+}
+
+size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
+    static auto real = next<size_t (*)(const void *, size_t, size_t, FILE *)>("fwrite");
+    const char *sig = std::getenv("TGAKIT_SIGNAL_IN_FWRITE");
+    if (sig == nullptr || size != 1 || count < 65536) return real(data, size, count, stream);
+    const size_t half = real(data, 1, count / 2, stream);
+    std::fflush(stream);
+    raise(static_cast<int>(std::strtol(sig, nullptr, 10)));
+    return half + real(static_cast<const char *>(data) + half, 1, count - half, stream);
 }
 
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)

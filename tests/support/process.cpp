@@ -148,6 +148,10 @@ bool Child::waitErr(std::string_view text, Ms limit, std::size_t from) {
     return waitFor(err_, text, limit, from);
 }
 
+void Child::signal(int sig) {
+    if (pid_ > 0) ::kill(pid_, sig);
+}
+
 int Child::wait(Ms limit) {
     const auto deadline = Clock::now() + limit;
     int status = 0;

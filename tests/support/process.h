@@ -33,6 +33,7 @@ class Child {
     void send(std::string_view bytes);  // queued for its standard input, written as it reads
     void type(std::string_view bytes);  // written to its standard input; waits until taken
     void endInput();                    // closes its standard input once the queue is written
+    void signal(int sig);               // sends it `sig` while it runs
     // Waits until the standard output (or error) holds `text` at or after offset `from`;
     // false when the time ran out.
     bool waitOut(std::string_view text, Ms limit = 5000ms, std::size_t from = 0);

@@ -1,0 +1,153 @@
+// The new-file contract: written aside, renamed over its name once complete, the old file kept
+// on failure, nothing left behind, with an unnamed file and with a named one.
+#include "fileio/fileio.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+using fileio::Naming;
+using fileio::NewFile;
+
+// The names in a directory, sorted, each followed by a space.
+std::string names(const tgatest::TempDir &dir) {
+    std::string joined;
+    std::vector<std::string> all;
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        all.push_back(entry.path().filename().string());
+    std::sort(all.begin(), all.end());
+    for (const auto &name : all)
+        joined += name + " ";
+    return joined;
+}
+
+mode_t modeOf(const std::filesystem::path &path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+class NewFileTest : public testing::TestWithParam<Naming> {
+  protected:
+    std::string pattern() const { return (dir_ / ".image.XXXXXX").string(); }
+    std::string target() const { return (dir_ / "image").string(); }
+    tgatest::TempDir dir_;
+};
+
+TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const fileio::Sync sync : {fileio::Sync::no, fileio::Sync::yes}) {
+        std::filesystem::remove(target());
+        NewFile file(pattern(), GetParam());
+        ASSERT_NE(file.stream(), nullptr);
+        EXPECT_EQ(file.unnamed(), GetParam() == Naming::unnamedFirst);
+        std::fputs("new", file.stream());
+        EXPECT_FALSE(std::filesystem::exists(target()));
+        EXPECT_EQ(file.keepAs(target().c_str(), 0, sync), 0);
+        EXPECT_EQ(tgatest::readFile(target()), "new");
+        EXPECT_EQ(modeOf(target()), 0666 & ~mask);  // a new file: a plain create's mode
+        EXPECT_EQ(names(dir_), "image ");
+    }
+    // A regular file replaced passes on its permission bits.
+    ASSERT_EQ(::chmod(target().c_str(), 0640), 0);
+    NewFile file(pattern(), GetParam());
+    std::fputs("newer", file.stream());
+    EXPECT_EQ(file.keepAs(target().c_str()), 0);
+    EXPECT_EQ(tgatest::readFile(target()), "newer");
+    EXPECT_EQ(modeOf(target()), 0640);
+}
+
+TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
+    tgatest::writeFile(target(), "old");
+    {
+        NewFile dropped(pattern(), GetParam());  // never kept
+        std::fputs("lost", dropped.stream());
+    }
+    NewFile failed(pattern(), GetParam());
+    std::fputs("half", failed.stream());
+    EXPECT_EQ(failed.keepAs(target().c_str(), ENOSPC), ENOSPC);  // a write already failed
+    EXPECT_EQ(tgatest::readFile(target()), "old");
+    EXPECT_EQ(names(dir_), "image ");
+
+    std::filesystem::create_directory(dir_ / "busy");
+    tgatest::writeFile(dir_ / "busy/inside", "");
+    NewFile blocked(pattern(), GetParam());
+    EXPECT_NE(blocked.keepAs((dir_ / "busy").c_str()), 0);  // a non-empty directory stays
+    EXPECT_EQ(names(dir_), "busy image ");
+
+    NewFile nowhere((dir_ / "missing/.image.XXXXXX").string(), GetParam());
+    EXPECT_EQ(nowhere.stream(), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+// A signal with its default action ends the process; the file's name, if it had one, goes.
+// SIGKILL cannot be caught: only an unnamed file leaves nothing then.
+TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
+    tgatest::writeFile(target(), "old");
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        if (sig == SIGKILL && GetParam() == Naming::namedOnly) continue;
+        tgatest::Child child([&] {
+            NewFile file(pattern(), GetParam());
+            std::fputs("half", file.stream());
+            std::fflush(file.stream());
+            ::raise(sig);
+        });
+        EXPECT_EQ(child.wait(), -1);
+        EXPECT_EQ(child.termSignal(), sig);
+        EXPECT_EQ(names(dir_), "image ") << sig;
+    }
+    EXPECT_EQ(tgatest::readFile(target()), "old");
+}
+
+// A size limit fails a write with EFBIG instead of killing the process.
+TEST_P(NewFileTest, SizeLimitIsAWriteError) {
+    tgatest::Child child([&] {
+        const rlimit limit{4096, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        NewFile file(pattern(), GetParam());
+        const std::string block(8192, 'x');
+        errno = 0;
+        const bool written =
+            std::fwrite(block.data(), 1, block.size(), file.stream()) == block.size() &&
+            std::fflush(file.stream()) == 0;
+        const int err = file.keepAs(target().c_str(), written ? 0 : errno);
+        std::fputs(std::strerror(err), stdout);
+    });
+    EXPECT_EQ(child.wait(), 0);
+    EXPECT_EQ(child.out(), "File too large");
+    EXPECT_EQ(names(dir_), "");
+}
+
+TEST_P(NewFileTest, ReplacedFileKeepsItsOwnerWherePermitted) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file another owner needs root";
+    tgatest::writeFile(target(), "old");
+    ASSERT_EQ(::chown(target().c_str(), 1234, 5678), 0);
+    NewFile file(pattern(), GetParam());
+    EXPECT_EQ(file.keepAs(target().c_str()), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(target().c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+}
+
+INSTANTIATE_TEST_SUITE_P(NewFile, NewFileTest,
+                         testing::Values(Naming::unnamedFirst, Naming::namedOnly),
+                         [](const testing::TestParamInfo<Naming> &naming) {
+                             return naming.param == Naming::unnamedFirst ? "Unnamed" : "Named";
+                         });
+
+}  // namespace
