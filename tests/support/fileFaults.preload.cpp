@@ -185,7 +185,9 @@ size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
 }  // extern "C"
 
 // Memory that runs out: large requests fail as under a tight address-space limit, small ones
-// go to the allocator that follows (the sanitizer's, in its builds).
+// go to the allocator that follows (the sanitizer's, in its builds), whose operator delete
+// frees them.
+// NOLINTNEXTLINE(cert-dcl54-cpp,misc-new-delete-overloads,hicpp-new-delete-operators)
 void *operator new(std::size_t size) {
     static const long over = [] {
         const char *n = std::getenv("TGAKIT_FAIL_NEW_OVER");
