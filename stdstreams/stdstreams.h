@@ -60,7 +60,9 @@ inline int finish(const char *program, int status) {
 inline int escaped(const char *program) noexcept {
     flush();
     try {
-        throw;
+        if (const std::exception_ptr current = std::current_exception())
+            std::rethrow_exception(current);
+        std::fprintf(stderr, "%s: %s\n", program, "unknown exception");
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "%s: %s\n", program, std::strerror(ENOMEM));
     } catch (const std::exception &e) {
