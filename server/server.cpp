@@ -110,16 +110,11 @@ void copyThroughBuffer(int file, int sock, std::int32_t size, Sent &s) {
     std::vector<char> buf(kChunk);
     while (s.sent < size) {
         const std::size_t want = std::min(kChunk, static_cast<std::size_t>(size - s.sent));
-        std::size_t have = 0;
-        while (have < want) {
-            const ssize_t got = ::read(file, buf.data() + have, want - have);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                s.end = Sent::End::FileShort;
-                s.error = got < 0 ? errno : 0;
-                break;
-            }
-            have += static_cast<std::size_t>(got);
+        const ssize_t got = netio::readUpTo(file, buf.data(), want);
+        const std::size_t have = got > 0 ? static_cast<std::size_t>(got) : 0;
+        if (have < want) {
+            s.end = Sent::End::FileShort;
+            s.error = got < 0 ? errno : 0;
         }
         s.read += static_cast<std::int32_t>(have);
         if (!sendImageChunk(sock, buf.data(), have)) {
