@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -65,11 +66,18 @@ void onSignal(int sig) {
 }
 
 // Waits until `sock` has bytes or has ended; the clean-up signals, blocked everywhere else
-// during a transfer, are taken only here. False when one was caught.
-bool awaitBytes(int sock, const sigset_t &unblocked) {
-    pollfd p{sock, POLLIN, 0};
+// during a transfer, are taken only here. What arrives meanwhile on `alsoFd` is taken by
+// `also`; once that says so, `alsoFd` becomes -1 and is watched no more. False when a signal
+// was caught.
+bool awaitBytes(int sock, const sigset_t &unblocked, const client_detail::Watch &also,
+                int &alsoFd) {
     while (caught == 0) {
-        if (::ppoll(&p, 1, nullptr, &unblocked) >= 0 || errno != EINTR) return true;
+        std::array<pollfd, 2> p{{{sock, POLLIN, 0}, {alsoFd, POLLIN, 0}}};
+        const int ready = ::ppoll(p.data(), p.size(), nullptr, &unblocked);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return true;  // the read then meets the failure itself
+        if (p[1].revents != 0 && !also.take()) alsoFd = -1;
+        if (p[0].revents != 0) return true;
     }
     return false;
 }
@@ -90,12 +98,15 @@ void recv_img(int sock, int size) {
     client_detail::receiveImage(sock, size, stdout, stderr);
 }
 
-void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err) {
+void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *err,
+                                 const Watch &also) {
     if (size < 0) {
         createOutputIfMissing(err);
         std::fprintf(out, client_msg::kCopied, 0);
         return;
     }
+    // Memory first: running short of it then leaves nothing behind.
+    std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
     // A signal that ends the client during the transfer is taken only between reads, so the
     // bytes that came are kept as a cut transfer keeps them.
     const fileio::litter::Blocked blocked;
@@ -107,11 +118,11 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     if (!storing) netio::reportErrno(err, client_msg::kOutputFile);
 
     int total = 0;
+    int alsoFd = also.fd;
     if (size > 0) {
-        std::vector<char> chunk(std::min(kChunk, static_cast<std::size_t>(size)));
         while (total < size) {
             const std::size_t want = std::min(chunk.size(), static_cast<std::size_t>(size - total));
-            if (!awaitBytes(sock, blocked.previous())) break;
+            if (!awaitBytes(sock, blocked.previous(), also, alsoFd)) break;
             const ssize_t got = ::read(sock, chunk.data(), want);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
@@ -135,7 +146,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
         if (storing && keep(*file, client_msg::kPartFile))
             std::fputs(client_msg::kPartKept, err);
         else if (storing)
-            netio::reportErrno(err, client_msg::kOutputWrite);
+            netio::reportErrno(err, client_msg::kPartWrite);
     }
     transferring = 0;
     if (caught == 0) return;

@@ -14,7 +14,8 @@ void write_header(int sock, const char *name);
 // A transfer cut short leaves "output/testsortie.tga" as it was and keeps the bytes that came
 // as "output/testsortie.tga.part". A size below 0 (the server could not open its image)
 // receives nothing, creates the file empty when missing and leaves anything there unchanged.
-// Bytes move in bounded chunks straight to the file, so memory does not depend on `size`.
+// Bytes move in bounded chunks straight to the file, so memory does not depend on `size`; that
+// memory is taken before anything is created, so std::bad_alloc leaves nothing behind.
 // The image (or the .part) is synced before it takes its name and its directory after, so it
 // survives a power cut once reported. A regular file it replaces passes on its permission bits,
 // and its owner and group where the process may set them; a new one gets 0666 less the umask.

@@ -1,10 +1,14 @@
 // The chat client: its conversation driven in-process over socket pairs and a console pipe,
 // its transfers on their own, and a few runs of the program over TCP.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -195,6 +199,44 @@ TEST_F(clientConversation, ServerClosingTheTalkEndsIt) {
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
 }
 
+// The server sends its operator's reply before it reads the next line: a reply too long for
+// the connection's buffers must be taken while the client waits for the image, and is shown
+// after it.
+TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
+    start();
+    type("info\nenvoie\n");
+    EXPECT_EQ(recvBytes(talk_.far, 12), "info\nenvoie\n");
+    const timeval bound{10, 0};  // a client that takes nothing fails the test, not hangs it
+    ASSERT_EQ(::setsockopt(talk_.far.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound), 0);
+    const std::string reply = std::string(std::size_t{16} << 20, 'r') + "\n";
+    ASSERT_TRUE(netio::sendAll(talk_.far.get(), reply.data(), reply.size()));
+    sendBytes(service_.far, count32(3) + "img");
+    ASSERT_TRUE(out_.waitFor("Info du serveur : "));
+    finish();
+    EXPECT_EQ(output(), "img");
+    // Nothing of the reply shows before the transfer's lines, whether it was completed during
+    // the transfer or at the next prompt.
+    const std::string transfer =
+        "Dites moi quelque chose\nDites moi quelque chose\n"
+        "Je vais recevoir une image\nTaille de l'image a recevoir : 3\n"
+        "Copie terminee : lu 3 octets , \n";
+    EXPECT_EQ(out_.text().substr(0, transfer.size()), transfer);
+    EXPECT_NE(out_.text().find("Info du serveur : " + std::string(1000, 'r'), transfer.size()),
+              std::string::npos);
+    EXPECT_EQ(err_.text(), "");
+}
+
+// A console that fails is reported and ends the conversation as its end does, status 1.
+TEST_F(clientConversation, FailingConsoleEndsItWithStatusOne) {
+    const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    EXPECT_EQ(client_detail::converse(
+                  {service_.near.get(), talk_.near.get(), directory.get(), out_.get(), err_.get()}),
+              1);
+    EXPECT_EQ(recvBytes(talk_.far, 1), kFF);
+    EXPECT_EQ(err_.text(), "Lecture de la console: Is a directory\n");
+    EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
+}
+
 TEST(clientConversationShown, ServerBytesEscapedOnATerminalOnly) {
     // A reply that would retitle the user's terminal, with UTF-8 text; then a reply cut by the
     // end of the operator's input, a C1 control sequence.
@@ -337,6 +379,19 @@ TEST_F(client, StartFailuresExitOne) {
     EXPECT_EQ(noTalk->wait(), 1);
     EXPECT_EQ(noTalk->err(), "Erreur de connexion au talk: Connection refused\n");
 
+    // Out of descriptors is not an unknown machine.
+    const std::string path = program("client").string();
+    Child starved([&] {
+        ::close_range(3, ~0U, 0);  // only the standard streams left, whatever ran the test
+        const rlimit four{4, 4};
+        ::setrlimit(RLIMIT_NOFILE, &four);
+        std::array<const char *, 5> argv{path.c_str(), "localhost", "5000", "bob", nullptr};
+        ::execv(argv[0], const_cast<char *const *>(argv.data()));
+    });
+    EXPECT_EQ(starved.wait(), 1);
+    EXPECT_EQ(starved.err(),
+              "Recherche de la machine localhost impossible : Too many open files\n");
+
     if (!isolated_) return;  // name lookups may leave the machine
     auto unknown = launch({std::string(70, 'q') + ".invalid", "5000", "bob"});
     EXPECT_EQ(unknown->wait(), 1);
@@ -396,6 +451,12 @@ TEST_F(client, ClosedOrFullStandardStreams) {
     EXPECT_EQ(client_->wait(), 1);
     EXPECT_TRUE(closedByPeer(service_));
 
+    // A failing console is a failure too, after the same end.
+    ASSERT_NO_FATAL_FAILURE(start("</"));
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);
+    EXPECT_EQ(client_->wait(), 1);
+    EXPECT_EQ(client_->err(), "Lecture de la console: Is a directory\n");
+
     // Lost output is a failure.
     ASSERT_NO_FATAL_FAILURE(start(">/dev/full"));
     client_->endInput();
@@ -438,6 +499,33 @@ TEST_F(client, TalksToTheRealServer) {
     EXPECT_EQ(server.err() + client_->err(), "");
     EXPECT_NE(server.out().find("J'attends \nchat is " + kFF + "\nRien de special\n"),
               std::string::npos);
+}
+
+TEST_F(client, ExhaustedMemoryIsReportedAndLeavesNothing) {
+    // Requests over 512 KiB fail: the transfer's buffer does, nothing before it.
+    faults_ = {"TGAKIT_FAIL_NEW_OVER=524288"};
+    ASSERT_NO_FATAL_FAILURE(start());
+    client_->type("envoie\n");
+    sendBytes(service_, count32(4 << 20) + "abc");
+    EXPECT_EQ(client_->wait(), 1);
+    EXPECT_EQ(client_->err(), "client: Cannot allocate memory\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "output"));
+}
+
+TEST(recv_img, FailingPartFileIsTheOneNamed) {
+    TempDir dir;
+    InDirectory here{dir.path()};
+    std::filesystem::create_directories("output/testsortie.tga.part/inside");
+    SocketPair pair = socketPair();
+    sendBytes(pair.far, "0123456789");
+    pair.far.close();
+    Printout out, err;
+    client_detail::receiveImage(pair.near.get(), 100, out.get(), err.get());
+    EXPECT_EQ(out.text(), "Copie terminee : lu 10 octets , \n");
+    EXPECT_EQ(err.text(),
+              "Image incomplete : 10 octets recus sur 100\n"
+              "Ecriture de output/testsortie.tga.part: Is a directory\n");
+    EXPECT_FALSE(std::filesystem::exists("output/testsortie.tga"));
 }
 
 }  // namespace

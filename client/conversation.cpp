@@ -11,8 +11,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "client/messages.h"
 #include "netio/chatWire.h"
@@ -29,7 +32,8 @@ using netio::kEndOfTalk;
 
 constexpr std::size_t kLineKept = 1023;
 
-// Shows the info replies that arrive on the talk connection, one "Info du serveur" per line.
+// Shows the info replies that arrive on the talk connection, one "Info du serveur" per line;
+// while held (during an image transfer) they are kept, to be shown once it is over.
 class InfoReplies {
   public:
     // The server's bytes never drive the user's terminal.
@@ -37,7 +41,7 @@ class InfoReplies {
         : chat_(chat), terminal_(netio::showsOnTerminal(chat.out)) {}
 
     // Takes in what has arrived; false when the server has closed the talk connection or it
-    // failed (said on the error stream).
+    // failed (said on the error stream), after which it is watched no more.
     bool take() {
         std::array<char, 1024> buf{};
         ssize_t got = -1;
@@ -47,6 +51,7 @@ class InfoReplies {
         if (got <= 0) {
             netio::reportEnd(chat_.err, got == 0 ? Io::Closed : Io::Failed, client_msg::kTalkClosed,
                              client_msg::kTalkRead, client_msg::kLinkLost);
+            ended_ = true;
             return false;
         }
         for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
@@ -62,6 +67,18 @@ class InfoReplies {
         return true;
     }
 
+    bool ended() const { return ended_; }
+
+    // Replies completed from now on are kept instead of shown.
+    void hold() { holding_ = true; }
+    // Shows the kept replies in the order they came, and shows the next ones as they come.
+    void release() {
+        holding_ = false;
+        for (const std::string &reply : held_)
+            std::fprintf(chat_.out, client_msg::kInfo, reply.c_str());
+        held_.clear();
+    }
+
   private:
     // A reply is a line; 0xFF alone says the operator's input has ended and shows nothing.
     void add(char c) {
@@ -73,21 +90,26 @@ class InfoReplies {
         if (c == '\n') show("");
     }
     void show(const char *tail) {
-        const std::string shown =
-            netio::shownPeerText(reply_ + tail, terminal_, netio::PeerText::Line);
-        std::fprintf(chat_.out, client_msg::kInfo, shown.c_str());
+        std::string shown = netio::shownPeerText(reply_ + tail, terminal_, netio::PeerText::Line);
+        if (holding_)
+            held_.push_back(std::move(shown));
+        else
+            std::fprintf(chat_.out, client_msg::kInfo, shown.c_str());
         reply_.clear();
     }
 
     const Chat &chat_;
     bool terminal_;
     std::string reply_;
+    std::vector<std::string> held_;
+    bool holding_ = false, ended_ = false;
 };
 
 // The console, read in blocks; while it has nothing to give, the talk connection is watched.
+// A console that fails is reported and ends as at the end of input.
 class Console {
   public:
-    explicit Console(int fd) : fd_(fd) {}
+    Console(int fd, std::FILE *err) : fd_(fd), err_(err) {}
 
     // The next typed byte, 0xFF at the end of input; -1 when the talk connection has ended.
     int next(InfoReplies &info, int talk) {
@@ -96,7 +118,7 @@ class Console {
             std::array<pollfd, 2> fds{{{fd_, POLLIN, 0}, {talk, POLLIN, 0}}};
             if (::poll(fds.data(), fds.size(), -1) < 0) {
                 if (errno == EINTR) continue;
-                ended_ = true;
+                fail();
                 continue;
             }
             if (fds[1].revents != 0 && !info.take()) return -1;
@@ -105,10 +127,14 @@ class Console {
         return buf_[pos_++];
     }
 
+    bool failed() const { return failed_; }
+
   private:
     void fill() {
         const ssize_t got = ::read(fd_, buf_.data(), buf_.size());
-        if (got < 0 && errno == EINTR) return;
+        // Interrupted, or a non-blocking console with nothing after all: poll waits again.
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (got < 0) fail();
         if (got <= 0) {
             ended_ = true;
             return;
@@ -116,11 +142,16 @@ class Console {
         pos_ = 0;
         len_ = static_cast<std::size_t>(got);
     }
+    void fail() {
+        netio::reportErrno(err_, client_msg::kConsoleRead);
+        ended_ = failed_ = true;
+    }
 
     int fd_;
+    std::FILE *err_;
     std::array<unsigned char, 4096> buf_{};
     std::size_t pos_ = 0, len_ = 0;
-    bool ended_ = false;
+    bool ended_ = false, failed_ = false;
 };
 
 bool sendByte(const Chat &chat, unsigned char byte) {
@@ -129,27 +160,62 @@ bool sendByte(const Chat &chat, unsigned char byte) {
     return false;
 }
 
-// Receives one image transfer; false when the service connection has ended.
-bool takeImage(const Chat &chat) {
+// Reads up to n bytes of the service connection, as read does. Info replies that arrive on
+// the talk connection meanwhile are taken in, so that a long reply the server is still sending
+// cannot keep it from sending the image (the image's bytes are awaited the same way).
+ssize_t readService(const Chat &chat, InfoReplies &info, void *data, std::size_t n) {
+    for (;;) {
+        std::array<pollfd, 2> fds{
+            {{chat.service, POLLIN, 0}, {info.ended() ? -1 : chat.talk, POLLIN, 0}}};
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (fds[1].revents != 0) info.take();
+        if (fds[0].revents != 0) return ::read(chat.service, data, n);
+    }
+}
+
+// Receives one image transfer, holding the info replies that come meanwhile until it is over;
+// false when the service or talk connection has ended.
+bool takeImage(const Chat &chat, InfoReplies &info) {
     std::fputs(client_msg::kWillReceive, chat.out);
+    info.hold();
     netio::CountBytes size{};
-    const Io r = netio::readAll(chat.service, size.data(), size.size());
+    std::size_t have = 0;
+    Io r = Io::Done;
+    while (have < size.size() && r == Io::Done) {
+        const ssize_t got = readService(chat, info, size.data() + have, size.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) r = got == 0 ? Io::Closed : Io::Failed;
+        if (got > 0) have += static_cast<std::size_t>(got);
+    }
     if (r != Io::Done) {
         std::fflush(chat.out);
         netio::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead,
                          client_msg::kLinkLost);
+        info.release();
         return false;
     }
     const std::int32_t announced = netio::countFrom(size);
     std::fprintf(chat.out, client_msg::kImageSize, static_cast<long>(announced));
-    client_detail::receiveImage(chat.service, static_cast<int>(announced), chat.out, chat.err);
-    return true;
+    client_detail::receiveImage(chat.service, static_cast<int>(announced), chat.out, chat.err,
+                                {chat.talk, [&] { return info.take(); }});
+    info.release();
+    return !info.ended();
 }
 
 }  // namespace
 
-bool client_detail::lookUpHost(const char *name, in_addr *address) {
+bool client_detail::lookUpHost(const char *name, in_addr *address, const char **failure) {
     const hostent *host = ::gethostbyname(name);
+    const int kind = h_errno;
+    if (failure != nullptr) {
+        *failure = nullptr;
+        if (host == nullptr && kind == NETDB_INTERNAL) *failure = std::strerror(errno);
+        if (host == nullptr && (kind == TRY_AGAIN || kind == NO_RECOVERY))
+            *failure = ::hstrerror(kind);
+    }
     if (host == nullptr || host->h_addrtype != AF_INET ||
         host->h_length != static_cast<int>(sizeof(in_addr)) || host->h_addr_list[0] == nullptr)
         return false;
@@ -162,29 +228,31 @@ bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
     return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
 }
 
-void client_detail::converse(const Chat &chat) {
+int client_detail::converse(const Chat &chat) {
     // Not being able to watch a link is no reason to refuse a conversation.
     static_cast<void>(netio::watchLink(chat.service, chat.link));
     static_cast<void>(netio::watchLink(chat.talk, chat.link));
     InfoReplies info{chat};
-    Console console{chat.console};
+    Console console{chat.console, chat.err};
+    const auto status = [&] { return console.failed() ? EXIT_FAILURE : EXIT_SUCCESS; };
     std::array<char, kLineKept + 1> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
         std::fputs(client_msg::kPrompt, chat.out);
-        if (!info.poll()) return;
+        if (!info.poll()) return status();
         std::size_t kept = 0;
         do {
             const int c = console.next(info, chat.talk);
-            if (c < 0) return;
+            if (c < 0) return status();
             last = static_cast<unsigned char>(c);
             if (kept < kLineKept) line[kept++] = static_cast<char>(last);
-            if (!sendByte(chat, last)) return;
+            if (!sendByte(chat, last)) return status();
         } while (last != '\n' && last != kEndOfTalk);
         line[kept] = '\0';
 
-        if (startswith("envoie", line.data()) && !takeImage(chat)) return;
+        if (startswith("envoie", line.data()) && !takeImage(chat, info)) return status();
         if (startswith("transforme", line.data()))
             std::fprintf(chat.out, client_msg::kTransform, line.data());
     }
+    return status();
 }

@@ -7,14 +7,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "netio/linkWatch.h"
 
 namespace client_detail {
 
 // The IPv4 address of the machine `name` (a host name or dotted text) in `*address`; false
-// when it has none.
-bool lookUpHost(const char *name, in_addr *address);
+// when it has none, or when the lookup itself failed (out of descriptors or memory, no name
+// server): `*failure`, when given, then receives the reason, or null for an unknown machine.
+bool lookUpHost(const char *name, in_addr *address, const char **failure = nullptr);
 
 // Connects `sock` to `host` at `port`; false with errno set when that failed.
 bool connectTo(int sock, in_addr host, std::uint16_t port);
@@ -31,14 +33,23 @@ struct Chat {
 
 // Runs the conversation after the name header: prompts, sends every byte read from the
 // console on the talk connection as it comes, receives an image after each "envoie" line
-// and shows the info replies that arrive while it waits. Ends after the console's end has
+// and shows the info replies that arrive while it waits; those that arrive while it waits for
+// or receives an image are shown after "Copie terminee". Ends after the console's end has
 // gone out as 0xFF, or when a connection ends or fails (said on `err`; a link that died is
-// said as such). Both connections are watched with `link`'s times. When `out` is a
-// terminal, the info replies show with their control bytes escaped (netio::escapedPeerText).
-// Closes nothing.
-void converse(const Chat &chat);
+// said as such). Closes nothing. A console that fails is said on `err` and ends as at the end
+// of input. Both connections are watched with `link`'s times. When `out` is a terminal, the
+// info replies show with their control bytes escaped (netio::escapedPeerText). Returns the
+// program's status: 1 when the console failed, else 0.
+int converse(const Chat &chat);
 
-// recv_img, printing on `out` and `err`.
-void receiveImage(int sock, int size, std::FILE *out, std::FILE *err);
+// A descriptor watched besides the service connection while an image is awaited, and what
+// takes what arrives on it (false: watch it no more).
+struct Watch {
+    int fd = -1;
+    std::function<bool()> take;
+};
+
+// recv_img, printing on `out` and `err`, taking what arrives on `also` while it waits.
+void receiveImage(int sock, int size, std::FILE *out, std::FILE *err, const Watch &also = {});
 
 }  // namespace client_detail

@@ -27,7 +27,7 @@ int fail(const char *text) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (const auto status = cmdline::standardOption(
             argc, argv, {"client", client_msg::kUsage, client_msg::kDescription}))
@@ -45,8 +45,12 @@ int main(int argc, char **argv) {
     netio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!service) return fail(client_msg::kSocket);
     in_addr address{};
-    if (!client_detail::lookUpHost(argv[1], &address)) {
-        std::fprintf(stderr, client_msg::kUnknownHost, argv[1]);
+    const char *lookupFailure = nullptr;
+    if (!client_detail::lookUpHost(argv[1], &address, &lookupFailure)) {
+        if (lookupFailure != nullptr)
+            std::fprintf(stderr, client_msg::kLookupFailed, argv[1], lookupFailure);
+        else
+            std::fprintf(stderr, client_msg::kUnknownHost, argv[1]);
         return EXIT_FAILURE;
     }
     std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
@@ -62,9 +66,12 @@ int main(int argc, char **argv) {
     std::printf(client_msg::kTalkUp);
     write_header(talk.get(), argv[3]);
 
-    client_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
+    const int status =
+        client_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
     stdstreams::flush();  // everything shown before the server sees the connections close
     service.reset();
     talk.reset();
-    return stdstreams::finish("client", EXIT_SUCCESS);
+    return stdstreams::finish("client", status);
+} catch (...) {
+    return stdstreams::escaped("client");
 }

@@ -14,6 +14,7 @@ inline constexpr char kConnect[] = "Erreur de connexion";
 inline constexpr char kTalkSocket[] = "Socket rendez-vous pour talk n'a pu etre cree\n";
 inline constexpr char kTalkConnect[] = "Erreur de connexion au talk";
 inline constexpr char kUnknownHost[] = "Machine inconnue : %s\n";
+inline constexpr char kLookupFailed[] = "Recherche de la machine %s impossible : %s\n";
 
 inline constexpr char kUser[] = "User: %s - %d; Machine: %s\n";
 inline constexpr char kTalkUp[] = "Connexion au talk etablie\n";
@@ -30,10 +31,12 @@ inline constexpr char kPartKept[] = "Octets recus gardes dans output/testsortie.
 inline constexpr char kOutputFile[] = "output/testsortie.tga";
 inline constexpr char kPartFile[] = "output/testsortie.tga.part";
 inline constexpr char kOutputWrite[] = "Ecriture de output/testsortie.tga";
+inline constexpr char kPartWrite[] = "Ecriture de output/testsortie.tga.part";
 inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveur\n";
 inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
+inline constexpr char kConsoleRead[] = "Lecture de la console";
 inline constexpr char kTalkWrite[] = "Envoi sur la connexion talk impossible";
 // The server's machine stopped answering (keepalive or unacknowledged data ran out of time).
 inline constexpr char kLinkLost[] = "Le serveur ne repond plus : liaison perdue\n";

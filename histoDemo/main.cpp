@@ -5,7 +5,7 @@
 #include "histoDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     // Before anything is opened, so that the chart file never lands on a standard stream.
     stdstreams::openMissing();
     using namespace histoDemo_msg;
@@ -13,4 +13,6 @@ int main(int argc, char **argv) {
         return *status;
     // A failure to print is reported at the end.
     return stdstreams::finish(kProgram, histoDemo::run(argc, argv));
+} catch (...) {
+    return stdstreams::escaped(histoDemo_msg::kProgram);
 }

@@ -7,7 +7,7 @@
 #include "matrixDemo/messages.h"
 #include "stdstreams/stdstreams.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     using namespace matrixDemo_msg;
     // Other arguments are ignored.
@@ -17,4 +17,6 @@ int main(int argc, char **argv) {
     func(matrix, 3, 3);
     // Output that could not be written is a failure, not a normal end.
     return stdstreams::finish(kProgram, EXIT_SUCCESS);
+} catch (...) {
+    return stdstreams::escaped(matrixDemo_msg::kProgram);
 }

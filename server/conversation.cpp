@@ -2,11 +2,13 @@
 #include "server/conversation.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 
 #include "netio/chatWire.h"
 #include "netio/linkWatch.h"
@@ -20,15 +22,21 @@ namespace {
 using netio::kEndOfTalk;
 using server_detail::Chat;
 
-// The operator's console, read in blocks; its end reads as 0xFF for good.
+// The operator's console, read in blocks; its end reads as 0xFF for good. A console that fails
+// is reported once and counts as ended from then on; one that is not ready yet is waited on.
 class Console {
   public:
-    explicit Console(int fd) : fd_(fd) {}
+    Console(int fd, std::FILE *err) : fd_(fd), err_(err) {}
 
     unsigned char next() {
         while (pos_ == len_ && !ended_) {
             const ssize_t got = ::read(fd_, buf_.data(), buf_.size());
             if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitReadable()) continue;
+            if (got < 0) {
+                netio::reportErrno(err_, server_msg::kConsoleRead);
+                failed_ = true;
+            }
             if (got <= 0) {
                 ended_ = true;
                 break;
@@ -39,11 +47,25 @@ class Console {
         return pos_ == len_ ? kEndOfTalk : buf_[pos_++];
     }
 
+    bool failed() const { return failed_; }
+
   private:
+    // Waits until a non-blocking console has something to give; false (errno set) when the
+    // wait itself failed.
+    bool waitReadable() const {
+        pollfd p{fd_, POLLIN, 0};
+        int r = -1;
+        do {
+            r = ::poll(&p, 1, -1);
+        } while (r < 0 && errno == EINTR);
+        return r > 0;
+    }
+
     int fd_;
+    std::FILE *err_;
     std::array<unsigned char, 4096> buf_{};
     std::size_t pos_ = 0, len_ = 0;
-    bool ended_ = false;
+    bool ended_ = false, failed_ = false;
 };
 
 // Sends the operator's next console line on the talk connection, byte by byte; the end of
@@ -105,7 +127,7 @@ const char *server_detail::userName() {
     return "?";
 }
 
-void server_detail::converse(const Chat &chat) {
+int server_detail::converse(const Chat &chat) {
     // Not being able to watch a link is no reason to refuse a conversation.
     static_cast<void>(netio::watchLink(chat.service, chat.link));
     static_cast<void>(netio::watchLink(chat.talk, chat.link));
@@ -116,26 +138,29 @@ void server_detail::converse(const Chat &chat) {
     };
 
     std::array<char, 10> name{};
-    if (read_header_checked(chat.talk, name.data(), chat.err) == 0) return;
+    if (read_header_checked(chat.talk, name.data(), chat.err) == 0) return EXIT_SUCCESS;
     std::fprintf(chat.out, server_msg::kConnected,
                  shown(name.data(), netio::PeerText::Field).c_str());
 
-    Console console{chat.console};
+    Console console{chat.console, chat.err};
     std::array<char, 100> line{};
     unsigned char last = 'X';
     while (last != kEndOfTalk) {
         std::fputs(server_msg::kWaiting, chat.out);
-        if (read_chat_line(chat.talk, line.data(), &last, chat.err) == 0) return;
+        if (read_chat_line(chat.talk, line.data(), &last, chat.err) == 0) break;
         std::fprintf(chat.out, server_msg::kChat,
                      shown(line.data(), netio::PeerText::Line).c_str());
         if (startswith("envoie", line.data())) {
             std::fputs(server_msg::kWillSend, chat.out);
-            if (send_img_checked(chat.service, chat.out, chat.err) == 0) return;
+            const int sent = send_img_checked(chat.service, chat.out, chat.err);
+            if (sent < 0) return EXIT_FAILURE;  // the client can no longer be kept in step
+            if (sent == 0) break;
         } else if (startswith("info", line.data())) {
             std::fflush(chat.out);
-            if (!sendInfoReply(chat, console)) return;
+            if (!sendInfoReply(chat, console)) break;
         } else {
             std::fputs(server_msg::kNothing, chat.out);
         }
     }
+    return console.failed() ? EXIT_FAILURE : EXIT_SUCCESS;
 }

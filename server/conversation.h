@@ -40,9 +40,12 @@ struct Chat {
 // Runs the conversation: reads the name header, then each chat line up to the client's
 // 0xFF, sending "input/vorla.tga" after an "envoie" line and the operator's next console line
 // after an "info" line (0xFF once the console has ended). Ends there, or when a connection
-// ends or fails (said on `err`; a link that died is said as such). Both connections are
-// watched with `link`'s times. When `out` is a terminal, the name and the lines show with
-// their control bytes escaped (netio::escapedPeerText). Closes nothing.
-void converse(const Chat &chat);
+// ends or fails (said on `err`; a link that died is said as such). Closes nothing. A console
+// that fails is said on `err` and counts as ended from then on; one that is not ready yet
+// (non-blocking) is waited on. Both connections are watched with `link`'s times. When `out`
+// is a terminal, the name and the lines show with their control bytes escaped
+// (netio::escapedPeerText). Returns the program's status: 1 when an image could not be sent
+// as announced (the conversation then ends at once) or the console failed, else 0.
+int converse(const Chat &chat);
 
 }  // namespace server_detail

@@ -28,7 +28,7 @@ netio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (const auto status = cmdline::standardOption(
             argc, argv, {"server", server_msg::kUsage, server_msg::kDescription}))
@@ -58,9 +58,12 @@ int main(int argc, char **argv) {
     if (!talk) return EXIT_FAILURE;
     std::printf(server_msg::kTalkUp, host.data());
 
-    server_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
+    const int status =
+        server_detail::converse({service.get(), talk.get(), STDIN_FILENO, stdout, stderr});
     stdstreams::flush();  // everything shown before the client sees the connections close
     service.reset();
     talk.reset();
-    return stdstreams::finish("server", EXIT_SUCCESS);
+    return stdstreams::finish("server", status);
+} catch (...) {
+    return stdstreams::escaped("server");
 }

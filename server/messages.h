@@ -33,6 +33,11 @@ inline constexpr char kTalkClosed[] = "Connexion talk fermee par le client\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
 inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";
+// The image file gave fewer bytes than announced (it shrank or failed while being sent).
+inline constexpr char kImageRead[] = "Lecture de input/vorla.tga";
+inline constexpr char kImageShort[] =
+    "Image raccourcie pendant l'envoi : %ld octets annonces, %d lus\n";
+inline constexpr char kConsoleRead[] = "Lecture de la console";
 inline constexpr char kInfoSend[] = "Envoi de la reponse info impossible";
 inline constexpr char kTalkStranger[] = "Connexion talk refusee depuis %s : pas le client\n";
 // The image announced as -1: its name and why it cannot be sent.

@@ -102,38 +102,35 @@ std::int32_t imageSize(int fd) {
 struct Sent {
     std::int32_t read = 0;  // bytes taken from the file
     std::int32_t sent = 0;  // bytes written on the connection
-    bool ok = true;
+    enum class End { Whole, ConnectionFailed, FileShort } end = End::Whole;
+    int error = 0;  // errno of the failed call, 0 when the file simply ended early
 };
 
-// Copies through a bounded buffer; bytes the file no longer has go out as zeros, so the
-// client still gets exactly the size it was promised.
+// Copies through a bounded buffer. Only bytes read from the file go out: when the file ends
+// or fails before `size`, what was read is sent and the transfer stops there.
 void copyThroughBuffer(int file, int sock, std::int32_t size, Sent &s) {
     std::vector<char> buf(kChunk);
-    bool fileEnded = false;
     while (s.sent < size) {
         const std::size_t want = std::min(kChunk, static_cast<std::size_t>(size - s.sent));
-        std::size_t have = 0;
-        while (!fileEnded && have < want) {
-            const ssize_t got = ::read(file, buf.data() + have, want - have);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                fileEnded = true;
-                break;
-            }
-            have += static_cast<std::size_t>(got);
+        const ssize_t got = netio::readUpTo(file, buf.data(), want);
+        const std::size_t have = got > 0 ? static_cast<std::size_t>(got) : 0;
+        if (have < want) {
+            s.end = Sent::End::FileShort;
+            s.error = got < 0 ? errno : 0;
         }
-        std::fill(buf.begin() + static_cast<std::ptrdiff_t>(have),
-                  buf.begin() + static_cast<std::ptrdiff_t>(want), '\0');
         s.read += static_cast<std::int32_t>(have);
-        if (!sendImageChunk(sock, buf.data(), want)) {
-            s.ok = false;
+        if (!sendImageChunk(sock, buf.data(), have)) {
+            s.end = Sent::End::ConnectionFailed;
+            s.error = errno;
             return;
         }
-        s.sent += static_cast<std::int32_t>(want);
+        s.sent += static_cast<std::int32_t>(have);
+        if (s.end != Sent::End::Whole) return;
     }
 }
 
 // Moves the file with sendfile, so the image never passes through this process's memory.
+// Exactly `size` bytes at most: a file that grows meanwhile sends no more than announced.
 Sent sendImageBytes(int file, int sock, std::int32_t size) {
     Sent s;
     int idle = 0;
@@ -147,13 +144,15 @@ Sent sendImageBytes(int file, int sock, std::int32_t size) {
             continue;
         }
         if (put < 0 && errno == EINTR) continue;
-        // The file got shorter, or sendfile does not serve this pair: finish by hand.
-        if (put == 0 || errno == EINVAL || errno == ENOSYS || errno == ENOTSOCK) {
+        // The file got shorter, sendfile does not serve this pair, or it cannot say which side
+        // failed (EIO): finish by hand, which tells the file's end or failure from the socket's.
+        if (put == 0 || errno == EINVAL || errno == ENOSYS || errno == ENOTSOCK || errno == EIO) {
             copyThroughBuffer(file, sock, size, s);
             return s;
         }
         if (!retryIdleWrite(idle)) {
-            s.ok = false;
+            s.end = Sent::End::ConnectionFailed;
+            s.error = errno;
             return s;
         }
     }
@@ -202,17 +201,19 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
         return 1;
     }
     const Sent s = sendImageBytes(file.get(), sock, size);
-    const int sendErrno = errno;
     std::fprintf(out, server_msg::kSendProgress, static_cast<long>(size), static_cast<int>(s.read),
                  static_cast<int>(s.sent));
     std::fprintf(out, server_msg::kSendDone, static_cast<int>(s.sent));
-    if (!s.ok) {
-        std::fflush(out);
-        errno = sendErrno;
+    if (s.end == Sent::End::Whole) return 1;
+    std::fflush(out);
+    errno = s.error;
+    if (s.end == Sent::End::ConnectionFailed) {
         netio::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
         return 0;
     }
-    return 1;
+    if (s.error != 0) netio::reportErrno(err, server_msg::kImageRead);
+    std::fprintf(err, server_msg::kImageShort, static_cast<long>(size), static_cast<int>(s.read));
+    return -1;
 }
 
 void send_img(int sock) {

@@ -4,7 +4,9 @@
 
 // Sends one image transfer of "input/vorla.tga", relative to the working directory, on the
 // service connection `sock`: the file size as 4 bytes, little-endian (-1 when the file cannot be
-// opened, is not a regular file or does not fit the 32-bit size), then the file's bytes.
+// opened, is not a regular file or does not fit the 32-bit size), then the file's bytes: never
+// more than announced, and never a byte that did not come from the file, so a file that shrinks
+// or fails meanwhile sends fewer (said on the standard error).
 // Prints the size and progress messages on the standard output; an image announced as -1 is
 // also named on the standard error with the reason ("input/vorla.tga: No such file or
 // directory").

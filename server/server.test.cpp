@@ -1,5 +1,6 @@
 // The chat server: its conversation and accepting driven in-process over socket pairs and a
 // console pipe, its transfers on their own, and a few runs of the program over TCP.
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -9,6 +10,7 @@
 #include <array>
 #include <climits>
 #include <csignal>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <string>
@@ -183,6 +185,30 @@ TEST_F(serverConversation, EndedOperatorInputAnswersEveryInfoWithFF) {
     sendBytes(talk_.far, kFF);
     finish();
     EXPECT_EQ(err_.text(), "");
+}
+
+// A console that is not ready yet is waited on; one that fails is reported once, answers
+// every info with 0xFF from then on, and makes the status 1.
+TEST_F(serverConversation, NonBlockingConsoleIsWaitedOnAndAFailingOneReported) {
+    ASSERT_EQ(::fcntl(console_.near.get(), F_SETFL, O_NONBLOCK), 0);
+    start(count32(3) + "bob");
+    sendBytes(talk_.far, "info\n");
+    ASSERT_TRUE(out_.waitFor("chat is info\n\n"));
+    std::this_thread::sleep_for(50ms);
+    type("ok\n");
+    EXPECT_EQ(recvBytes(talk_.far, 3), "ok\n");
+    sendBytes(talk_.far, kFF);
+    finish();
+    EXPECT_EQ(err_.text(), "");
+
+    talk_ = socketPair();
+    const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    sendBytes(talk_.far, count32(3) + "bob" + "info\ninfo\n" + kFF);
+    EXPECT_EQ(server_detail::converse(
+                  {service_.near.get(), talk_.near.get(), directory.get(), out_.get(), err_.get()}),
+              1);
+    EXPECT_EQ(recvBytes(talk_.far, 2), kFF + kFF);
+    EXPECT_EQ(err_.text(), "Lecture de la console: Is a directory\n");
 }
 
 // A client that sends terminal controls: a name and lines that would retitle and clear the
@@ -457,6 +483,10 @@ TEST_F(server, ClosedOrFullStandardStreams) {
 
     EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
     EXPECT_EQ(server_->err(), "server: No space left on device\n");
+
+    // A failing console reads as ended too, and makes the status 1.
+    EXPECT_EQ(converse("</", static_cast<std::uint16_t>(port() + 2)), 1);
+    EXPECT_EQ(server_->err(), "Lecture de la console: Is a directory\n");
 }
 
 TEST_F(server, StartsOnAMachineWithALongName) {
@@ -467,6 +497,60 @@ TEST_F(server, StartsOnAMachineWithALongName) {
     sayLast(kFF);
     EXPECT_EQ(server_->wait(), 0);
     EXPECT_NE(server_->out().find("; Machine: " + name + "\n"), std::string::npos);
+}
+
+// An image file that changes under a transfer to a slow reader: only the file's own bytes go
+// out, never more than announced.
+TEST(send_img, FileChangingDuringTheTransferSendsOnlyItsOwnBytes) {
+    TempDir dir;
+    InDirectory here{dir.path()};
+    std::filesystem::create_directory("input");
+    const std::string image = pattern(std::size_t{64} << 20);
+    struct Transfer {
+        int result = 0;
+        std::string got, out, err;
+    };
+    // `change` runs once `after` image bytes have been taken; the rest is read to the end.
+    auto transfer = [&](std::size_t size, std::size_t after, auto change) {
+        writeFile("input/vorla.tga", image.substr(0, size));
+        SocketPair pair = socketPair();
+        Printout out, err;
+        Transfer t;
+        std::thread slow([&] {
+            t.got = recvBytes(pair.far, 4 + after);
+            change();
+            t.got += recvBytes(pair.far, size, 20000ms);
+        });
+        t.result = server_detail::send_img_checked(pair.near.get(), out.get(), err.get());
+        pair.near.close();
+        slow.join();
+        EXPECT_EQ(t.got.substr(0, 4), count32(static_cast<std::int32_t>(size)));
+        t.got.erase(0, 4);
+        t.out = out.text();
+        t.err = err.text();
+        return t;
+    };
+
+    const std::size_t kept = (std::size_t{8} << 20) + 5;
+    const Transfer shrunk = transfer(image.size(), std::size_t{1} << 20, [] {
+        ASSERT_EQ(::truncate("input/vorla.tga", (8 << 20) + 5), 0);
+    });
+    EXPECT_EQ(shrunk.result, -1);
+    EXPECT_EQ(shrunk.got.size(), kept);
+    EXPECT_TRUE(shrunk.got == image.substr(0, kept));
+    EXPECT_EQ(shrunk.out,
+              "Taille de l'image : 67108864\n"
+              "Envoi termine. Taille (octets): 67108864. Lu = 8388613, Envoye = 8388613\n"
+              "Envoi termine : 8388613.\n");
+    EXPECT_EQ(shrunk.err,
+              "Image raccourcie pendant l'envoi : 67108864 octets annonces, 8388613 lus\n");
+
+    const Transfer grown = transfer(std::size_t{4} << 20, std::size_t{1} << 20, [] {
+        std::ofstream("input/vorla.tga", std::ios::app) << std::string(1 << 20, 'g');
+    });
+    EXPECT_EQ(grown.result, 1);
+    EXPECT_EQ(grown.got.size(), std::size_t{4} << 20);
+    EXPECT_EQ(grown.err, "");
 }
 
 TEST_F(server, ShowsClientBytesEscapedOnATerminal) {

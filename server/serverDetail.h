@@ -7,7 +7,10 @@
 namespace server_detail {
 
 // send_img that tells how it went, printing on `out` and `err`: 1 when the whole transfer was
-// written, 0 when the service connection failed (the reason is on `err`).
+// written, 0 when the service connection failed (the reason is on `err`), -1 when the file gave
+// fewer bytes than announced: only the bytes read were sent, and the announced and read counts
+// (and the read error, if any) are on `err`. After 0 or -1 the client can no longer be kept in
+// step: the conversation ends.
 int send_img_checked(int sock, std::FILE *out = stdout, std::FILE *err = stderr);
 
 // read_header that tells how it went: 1 when a header was read, 0 when the talk connection

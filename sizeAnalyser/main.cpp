@@ -7,7 +7,7 @@
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (const auto status = cmdline::standardOption(
             argc, argv, {"sizeAnalyser", sizeAnalyser_msg::kUsage, sizeAnalyser_msg::kDescription}))
@@ -17,4 +17,6 @@ int main(int argc, char **argv) {
     const int status = sizeAnalyser_detail::analyse(dir);
     // A report that could not be written is a failure, not a normal end.
     return stdstreams::finish("sizeAnalyser", status);
+} catch (...) {
+    return stdstreams::escaped("sizeAnalyser");
 }

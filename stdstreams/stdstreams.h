@@ -1,5 +1,6 @@
 // The standard streams of the toolkit's programs: descriptors 0 to 2 made safe at start-up,
-// and output that could not be written reported at the end instead of a silent success.
+// output that could not be written reported at the end instead of a silent success, and an
+// exception that would escape main reported as a failure.
 // Header only and internal: nothing here is installed.
 #pragma once
 
@@ -9,6 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
 
 namespace stdstreams {
 
@@ -46,6 +50,26 @@ inline int finish(const char *program, int status) {
     if (flush()) return status;
     errno = outputError();
     std::perror(program);
+    return EXIT_FAILURE;
+}
+
+// Ends a program whose main met an exception: what it printed is flushed, "<program>: <reason>"
+// goes to the standard error and the status is 1. Every program's main is a function-try-block
+// whose handler is `catch (...) { return stdstreams::escaped("<program>"); }`, so no exception
+// leaves main and the objects of main (a file being written) are cleaned up first.
+inline int escaped(const char *program) noexcept {
+    flush();
+    try {
+        if (const std::exception_ptr current = std::current_exception())
+            std::rethrow_exception(current);
+        std::fprintf(stderr, "%s: %s\n", program, "unknown exception");
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "%s: %s\n", program, std::strerror(ENOMEM));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s: %s\n", program, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "%s: %s\n", program, "unknown exception");
+    }
     return EXIT_FAILURE;
 }
 

@@ -6,6 +6,7 @@
 //   TGAKIT_FAIL_READ=<name>    reads of a file opened as <name> fail with EIO after the first
 //   TGAKIT_NO_TMPFILE=1        opening an unnamed file (O_TMPFILE) fails with EOPNOTSUPP
 //   TGAKIT_SIGNAL_IN_FWRITE=N  an fwrite of 64 KiB or more raises signal N halfway through
+//   TGAKIT_FAIL_NEW_OVER=N     operator new throws std::bad_alloc for more than N bytes
 // The large-file and time interfaces are named here one by one.
 #undef _FILE_OFFSET_BITS
 #undef _TIME_BITS
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -181,3 +183,17 @@ size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 }  // extern "C"
+
+// Memory that runs out: large requests fail as under a tight address-space limit, small ones
+// go to the allocator that follows (the sanitizer's, in its builds), whose operator delete
+// frees them.
+// NOLINTNEXTLINE(cert-dcl54-cpp,misc-new-delete-overloads,hicpp-new-delete-operators)
+void *operator new(std::size_t size) {
+    static const long over = [] {
+        const char *n = std::getenv("TGAKIT_FAIL_NEW_OVER");
+        return n != nullptr ? std::strtol(n, nullptr, 10) : -1;
+    }();
+    if (over >= 0 && size > static_cast<unsigned long>(over)) throw std::bad_alloc();
+    static auto real = next<void *(*)(std::size_t)>(sizeof(std::size_t) == 8 ? "_Znwm" : "_Znwj");
+    return real(size);
+}
