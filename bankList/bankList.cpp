@@ -17,9 +17,9 @@
 
 #include "bankList/bankWalk.h"
 #include "bankList/messages.h"
+#include "fdio/fdio.h"
 #include "imgfile/imgfile.h"
 #include "imgfile/tgaBytes.h"
-#include "netio/netio.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ bool skimPixels(int fd, const targa_header &head, std::span<unsigned char> buffe
 // opening never waits: a name checked beforehand may be renamed over by a FIFO before the open.
 targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pixels) {
     targa_header head{};
-    const netio::Fd file{openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    const fdio::Fd file{openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (!file && errno == ENXIO) return head;  // a socket, or a device with nothing behind it
     if (!file) fail(kReadFailed);
     const int fd = file.get();
@@ -89,7 +89,7 @@ targa_header readEntry(int dirFd, const char *name, std::span<unsigned char> pix
     if (!S_ISREG(st.st_mode)) return head;
     // Bytes that a short file does not supply read as 0.
     std::uint8_t bytes[imgfile_detail::kHeaderBytes] = {};
-    const ssize_t got = netio::readUpTo(fd, bytes, sizeof bytes);
+    const ssize_t got = fdio::readUpTo(fd, bytes, sizeof bytes);
     if (got < 0) fail(kReadFailed);
     head = imgfile_detail::headerFromBytes(bytes);
     if (static_cast<std::size_t>(got) == sizeof bytes && !pixels.empty() &&

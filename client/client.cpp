@@ -18,15 +18,15 @@
 #include <optional>
 #include <vector>
 
+#include "chatWire/chatWire.h"
 #include "client/messages.h"
 #include "client/transferSignals.h"
+#include "fdio/fdio.h"
 #include "fileio/fileio.h"
-#include "netio/chatWire.h"
-#include "netio/netio.h"
 
 namespace {
 
-using netio::Fd;
+using fdio::Fd;
 
 constexpr char kOutputDir[] = "output";
 constexpr char kNewFilePattern[] = "output/.testsortie.tga.XXXXXX";
@@ -41,8 +41,8 @@ void createOutputIfMissing(std::FILE *err) {
     Fd file;
     if (makeOutputDir())
         file = Fd{::open(client_msg::kOutputFile, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (!file && errno != EEXIST) netio::reportErrno(err, client_msg::kOutputFile);
-    if (file && !file.close()) netio::reportErrno(err, client_msg::kOutputWrite);
+    if (!file && errno != EEXIST) chatWire::reportErrno(err, client_msg::kOutputFile);
+    if (file && !file.close()) chatWire::reportErrno(err, client_msg::kOutputWrite);
 }
 
 // Puts the new file in place as `name`, durably; false with errno set when it could not be.
@@ -88,10 +88,10 @@ void write_header(int sock, const char *name) {
     if (name == nullptr) name = "";
     const std::size_t length = std::strlen(name);
     const auto count = static_cast<std::int32_t>(std::min<std::size_t>(length, INT32_MAX));
-    const netio::CountBytes bytes = netio::countBytes(count);
+    const chatWire::CountBytes bytes = chatWire::countBytes(count);
     // Plain writes, as on any descriptor: a pipe or a file serves as well as a socket.
-    if (!netio::writeAll(sock, bytes.data(), bytes.size())) return;
-    if (count > 0) netio::writeAll(sock, name, static_cast<std::size_t>(count));
+    if (!fdio::writeAll(sock, bytes.data(), bytes.size())) return;
+    if (count > 0) fdio::writeAll(sock, name, static_cast<std::size_t>(count));
 }
 
 void recv_img(int sock, int size) {
@@ -115,7 +115,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     std::optional<fileio::NewFile> file;
     if (makeOutputDir()) file.emplace(kNewFilePattern);
     bool storing = file && file->stream() != nullptr;
-    if (!storing) netio::reportErrno(err, client_msg::kOutputFile);
+    if (!storing) chatWire::reportErrno(err, client_msg::kOutputFile);
 
     int total = 0;
     int alsoFd = also.fd;
@@ -128,7 +128,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
             if (got <= 0) break;
             const auto n = static_cast<std::size_t>(got);
             if (storing && std::fwrite(chunk.data(), 1, n, file->stream()) != n) {
-                netio::reportErrno(err, client_msg::kOutputWrite);
+                chatWire::reportErrno(err, client_msg::kOutputWrite);
                 storing = false;
             }
             total += static_cast<int>(got);
@@ -137,7 +137,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     // The image is in place before the report says it has come.
     const bool whole = total == size;
     if (whole && storing && !keep(*file, client_msg::kOutputFile))
-        netio::reportErrno(err, client_msg::kOutputWrite);
+        chatWire::reportErrno(err, client_msg::kOutputWrite);
     std::fprintf(out, client_msg::kCopied, total);
     if (!whole) {
         // A cut transfer leaves the previous image in place and keeps what came beside it.
@@ -146,7 +146,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
         if (storing && keep(*file, client_msg::kPartFile))
             std::fputs(client_msg::kPartKept, err);
         else if (storing)
-            netio::reportErrno(err, client_msg::kPartWrite);
+            chatWire::reportErrno(err, client_msg::kPartWrite);
     }
     transferring = 0;
     if (caught == 0) return;

@@ -38,7 +38,7 @@ class clientConversation : public ::testing::Test {
         });
     }
     void type(const std::string &bytes) {
-        ASSERT_TRUE(netio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
+        ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
     }
     // Ends the console and waits for the conversation to end.
     void finish() {
@@ -209,7 +209,7 @@ TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
     const timeval bound{10, 0};  // a client that takes nothing fails the test, not hangs it
     ASSERT_EQ(::setsockopt(talk_.far.get(), SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound), 0);
     const std::string reply = std::string(std::size_t{16} << 20, 'r') + "\n";
-    ASSERT_TRUE(netio::sendAll(talk_.far.get(), reply.data(), reply.size()));
+    ASSERT_TRUE(fdio::sendAll(talk_.far.get(), reply.data(), reply.size()));
     sendBytes(service_.far, count32(3) + "img");
     ASSERT_TRUE(out_.waitFor("Info du serveur : "));
     finish();
@@ -246,7 +246,7 @@ TEST(clientConversationShown, ServerBytesEscapedOnATerminalOnly) {
         const SocketPair service = socketPair(), talk = socketPair();
         Pipe console = consolePipe();
         sendBytes(talk.far, replies);
-        ASSERT_TRUE(netio::writeAll(console.far.get(), "info\n", 5));
+        ASSERT_TRUE(fdio::writeAll(console.far.get(), "info\n", 5));
         console.far.reset();
         client_detail::converse(
             {service.near.get(), talk.near.get(), console.near.get(), out->get(), err.get()});
@@ -282,7 +282,7 @@ TEST_F(clientConversationOverCutLink, VanishedServerIsNoticedIdleUserIsNot) {
     Printout out, err;
     auto run = std::async(std::launch::async, [&] {
         client_detail::converse({service.near.get(), talk.near.get(), console.near.get(), out.get(),
-                                 err.get(), netio::LinkTimes{1s, 1s, 2, 3000ms}});
+                                 err.get(), chatWire::LinkTimes{1s, 1s, 2, 3000ms}});
     });
     struct Unblock {  // whatever fails below, the conversation ends before the test does
         int sock;

@@ -17,18 +17,18 @@
 #include <utility>
 #include <vector>
 
+#include "chatWire/chatWire.h"
+#include "chatWire/linkWatch.h"
+#include "chatWire/peerText.h"
 #include "client/messages.h"
-#include "netio/chatWire.h"
-#include "netio/linkWatch.h"
-#include "netio/netio.h"
-#include "netio/peerText.h"
+#include "fdio/fdio.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
+using chatWire::kEndOfTalk;
 using client_detail::Chat;
-using netio::Io;
-using netio::kEndOfTalk;
+using fdio::Io;
 
 constexpr std::size_t kLineKept = 1023;
 
@@ -38,7 +38,7 @@ class InfoReplies {
   public:
     // The server's bytes never drive the user's terminal.
     explicit InfoReplies(const Chat &chat)
-        : chat_(chat), terminal_(netio::showsOnTerminal(chat.out)) {}
+        : chat_(chat), terminal_(chatWire::showsOnTerminal(chat.out)) {}
 
     // Takes in what has arrived; false when the server has closed the talk connection or it
     // failed (said on the error stream), after which it is watched no more.
@@ -49,8 +49,9 @@ class InfoReplies {
             got = ::recv(chat_.talk, buf.data(), buf.size(), 0);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
-            netio::reportEnd(chat_.err, got == 0 ? Io::Closed : Io::Failed, client_msg::kTalkClosed,
-                             client_msg::kTalkRead, client_msg::kLinkLost);
+            chatWire::reportEnd(chat_.err, got == 0 ? Io::Closed : Io::Failed,
+                                client_msg::kTalkClosed, client_msg::kTalkRead,
+                                client_msg::kLinkLost);
             ended_ = true;
             return false;
         }
@@ -90,7 +91,8 @@ class InfoReplies {
         if (c == '\n') show("");
     }
     void show(const char *tail) {
-        std::string shown = netio::shownPeerText(reply_ + tail, terminal_, netio::PeerText::Line);
+        std::string shown =
+            chatWire::shownPeerText(reply_ + tail, terminal_, chatWire::PeerText::Line);
         if (holding_)
             held_.push_back(std::move(shown));
         else
@@ -143,7 +145,7 @@ class Console {
         len_ = static_cast<std::size_t>(got);
     }
     void fail() {
-        netio::reportErrno(err_, client_msg::kConsoleRead);
+        chatWire::reportErrno(err_, client_msg::kConsoleRead);
         ended_ = failed_ = true;
     }
 
@@ -155,8 +157,8 @@ class Console {
 };
 
 bool sendByte(const Chat &chat, unsigned char byte) {
-    if (netio::sendByte(chat.talk, byte)) return true;
-    netio::reportFailure(chat.err, chat.talk, client_msg::kTalkWrite, client_msg::kLinkLost);
+    if (fdio::sendAll(chat.talk, &byte, 1)) return true;
+    chatWire::reportFailure(chat.err, chat.talk, client_msg::kTalkWrite, client_msg::kLinkLost);
     return false;
 }
 
@@ -181,7 +183,7 @@ ssize_t readService(const Chat &chat, InfoReplies &info, void *data, std::size_t
 bool takeImage(const Chat &chat, InfoReplies &info) {
     std::fputs(client_msg::kWillReceive, chat.out);
     info.hold();
-    netio::CountBytes size{};
+    chatWire::CountBytes size{};
     std::size_t have = 0;
     Io r = Io::Done;
     while (have < size.size() && r == Io::Done) {
@@ -192,12 +194,12 @@ bool takeImage(const Chat &chat, InfoReplies &info) {
     }
     if (r != Io::Done) {
         std::fflush(chat.out);
-        netio::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead,
-                         client_msg::kLinkLost);
+        chatWire::reportEnd(chat.err, r, client_msg::kServiceClosed, client_msg::kServiceRead,
+                            client_msg::kLinkLost);
         info.release();
         return false;
     }
-    const std::int32_t announced = netio::countFrom(size);
+    const std::int32_t announced = chatWire::countFrom(size);
     std::fprintf(chat.out, client_msg::kImageSize, static_cast<long>(announced));
     client_detail::receiveImage(chat.service, static_cast<int>(announced), chat.out, chat.err,
                                 {chat.talk, [&] { return info.take(); }});
@@ -224,14 +226,14 @@ bool client_detail::lookUpHost(const char *name, in_addr *address, const char **
 }
 
 bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
-    const sockaddr_in addr = netio::ipv4Address(host, port);
+    const sockaddr_in addr = chatWire::ipv4Address(host, port);
     return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
 }
 
 int client_detail::converse(const Chat &chat) {
     // Not being able to watch a link is no reason to refuse a conversation.
-    static_cast<void>(netio::watchLink(chat.service, chat.link));
-    static_cast<void>(netio::watchLink(chat.talk, chat.link));
+    static_cast<void>(chatWire::watchLink(chat.service, chat.link));
+    static_cast<void>(chatWire::watchLink(chat.talk, chat.link));
     InfoReplies info{chat};
     Console console{chat.console, chat.err};
     const auto status = [&] { return console.failed() ? EXIT_FAILURE : EXIT_SUCCESS; };

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "netio/linkWatch.h"
+#include "chatWire/linkWatch.h"
 
 namespace client_detail {
 
@@ -28,7 +28,7 @@ struct Chat {
     int console = STDIN_FILENO;  // what the user types
     std::FILE *out = stdout;     // what the user is shown
     std::FILE *err = stderr;     // how a connection ended or failed, and transfer notices
-    netio::LinkTimes link{};     // how long a silent link is trusted (both connections)
+    chatWire::LinkTimes link{};  // how long a silent link is trusted (both connections)
 };
 
 // Runs the conversation after the name header: prompts, sends every byte read from the
@@ -38,7 +38,7 @@ struct Chat {
 // gone out as 0xFF, or when a connection ends or fails (said on `err`; a link that died is
 // said as such). Closes nothing. A console that fails is said on `err` and ends as at the end
 // of input. Both connections are watched with `link`'s times. When `out` is a terminal, the
-// info replies show with their control bytes escaped (netio::escapedPeerText). Returns the
+// info replies show with their control bytes escaped (chatWire::escapedPeerText). Returns the
 // program's status: 1 when the console failed, else 0.
 int converse(const Chat &chat);
 

@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <optional>
 
+#include "chatWire/chatWire.h"
 #include "client/client.h"
 #include "client/conversation.h"
 #include "client/messages.h"
 #include "client/transferSignals.h"
 #include "cmdline/cmdline.h"
-#include "netio/chatWire.h"
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 #include "stdstreams/stdstreams.h"
 
 namespace {
@@ -34,15 +34,15 @@ int main(int argc, char **argv) try {
         return *status;
     // The user name is taken as it is, even when it starts with '-'.
     const std::optional<std::uint16_t> port =
-        argc == 4 ? netio::portFromText(argv[2]) : std::nullopt;
+        argc == 4 ? chatWire::portFromText(argv[2]) : std::nullopt;
     if (!port) {
         std::fprintf(stderr, client_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
-    netio::prepareChatProcess();
+    chatWire::prepareChatProcess();
     client_detail::keepPartOnSignals();
 
-    netio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
+    fdio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!service) return fail(client_msg::kSocket);
     in_addr address{};
     const char *lookupFailure = nullptr;
@@ -56,10 +56,10 @@ int main(int argc, char **argv) try {
     std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
 
     if (!client_detail::connectTo(service.get(), address, *port)) return fail(client_msg::kConnect);
-    netio::Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
+    fdio::Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!talk) return fail(client_msg::kTalkSocket);
     ::sleep(1);  // gives the server time to listen on the talk port
-    if (!client_detail::connectTo(talk.get(), address, netio::kTalkPort)) {
+    if (!client_detail::connectTo(talk.get(), address, chatWire::kTalkPort)) {
         std::perror(client_msg::kTalkConnect);
         return EXIT_FAILURE;
     }

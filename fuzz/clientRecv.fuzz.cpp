@@ -13,9 +13,9 @@
 #include <span>
 #include <string>
 
+#include "chatWire/chatWire.h"
 #include "client/client.h"
 #include "fuzz/fuzzSupport.h"
-#include "netio/chatWire.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size < 5 || size > 32768) return 0;
     const bool oldFile = (data[0] & 1U) != 0;
-    const std::int32_t announced = netio::countFrom({data[1], data[2], data[3], data[4]});
+    const std::int32_t announced = chatWire::countFrom({data[1], data[2], data[3], data[4]});
     const std::span<const std::uint8_t> stream(data + 5, size - 5);
 
     const tgatest::InScratch here;
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         ::mkdir("output", 0777);
         tgatest::writeFile(kOutput, std::string(std::begin(kOld), std::end(kOld)));
     }
-    netio::Fd sock = tgatest::streamOf(stream);
+    fdio::Fd sock = tgatest::streamOf(stream);
     recv_img(sock.get(), announced);
 
     const std::string old = oldFile ? std::string(std::begin(kOld), std::end(kOld)) : "";

@@ -45,11 +45,11 @@ InScratch::~InScratch() {
     if (::fchdir(home_.get()) != 0) fail("leaving the scratch directory", __FILE__, __LINE__);
 }
 
-netio::Fd streamOf(std::span<const std::uint8_t> bytes) {
+fdio::Fd streamOf(std::span<const std::uint8_t> bytes) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) fail("socketpair", __FILE__, __LINE__);
-    netio::Fd reader{ends[0]};
-    netio::Fd writer{ends[1]};
+    fdio::Fd reader{ends[0]};
+    fdio::Fd writer{ends[1]};
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::write(writer.get(), bytes.data() + done, bytes.size() - done);

@@ -1,6 +1,6 @@
 // Helpers shared by the fuzz targets: a private working directory, quiet standard streams,
 // byte streams to read from, and the check that turns a wrong result into a recorded crash.
-// Whole-file I/O (tests/support/files.h) and the descriptor owner (netio::Fd) are the tests'.
+// Whole-file I/O (tests/support/files.h) and the descriptor owner (fdio::Fd) are the tests'.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 #include "tests/support/files.h"
 
 namespace tgatest {
@@ -32,12 +32,12 @@ class InScratch {
     InScratch &operator=(const InScratch &) = delete;
 
   private:
-    netio::Fd home_;
+    fdio::Fd home_;
 };
 
 // The reading end of a local stream socket pair that holds `bytes` and then ends, as a peer
 // that sent them and closed its side would leave it. `bytes` must fit the socket buffer.
-netio::Fd streamOf(std::span<const std::uint8_t> bytes);
+fdio::Fd streamOf(std::span<const std::uint8_t> bytes);
 
 // Everything still readable on `fd` up to the end of the stream.
 std::string drain(int fd);

@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
+#include "chatWire/chatWire.h"
 #include "fuzz/fuzzSupport.h"
-#include "netio/chatWire.h"
 #include "server/server.h"
 #include "server/serverDetail.h"
 
@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size > 32768) return 0;
     const std::string sent(reinterpret_cast<const char *>(data), size);
-    netio::Fd sock = tgatest::streamOf(std::span(data, size));
+    fdio::Fd sock = tgatest::streamOf(std::span(data, size));
     auto name = std::make_unique<char[]>(kNameBuffer);
     auto line = std::make_unique<char[]>(kLineBuffer);
 
     std::int32_t length = -1;
-    if (size >= 4) length = netio::countFrom({data[0], data[1], data[2], data[3]});
+    if (size >= 4) length = chatWire::countFrom({data[0], data[1], data[2], data[3]});
     const bool whole = length >= 0 && size - 4 >= static_cast<std::size_t>(length);
     const int gotHeader = server_detail::read_header_checked(sock.get(), name.get());
     if (!whole) {
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::size_t at = 4 + nameLength;
     unsigned char last = 'X';
-    const char lineEnds[] = {'\n', static_cast<char>(netio::kEndOfTalk), '\0'};
-    while (last != netio::kEndOfTalk) {
+    const char lineEnds[] = {'\n', static_cast<char>(chatWire::kEndOfTalk), '\0'};
+    while (last != chatWire::kEndOfTalk) {
         const std::size_t end = sent.find_first_of(lineEnds, at);
         const int got = server_detail::read_chat_line(sock.get(), line.get(), &last);
         if (end == std::string::npos) {

@@ -16,11 +16,11 @@
 #include <optional>
 #include <vector>
 
+#include "fdio/fdio.h"
 #include "fileio/fileio.h"
 #include "imgfile/messages.h"
 #include "imgfile/pixelKernels.h"
 #include "imgfile/tgaBytes.h"
-#include "netio/netio.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ class Source {
         std::memcpy(to, data(), got);
         consume(got);
         if (got < n && !ended_) {
-            const ssize_t r = netio::readUpTo(fd_, to + got, n - got);
+            const ssize_t r = fdio::readUpTo(fd_, to + got, n - got);
             if (r > 0) got += static_cast<std::size_t>(r);
             // A short count is the end of the file; an error ends it too.
             if (got < n) ended_ = true;
@@ -404,14 +404,14 @@ int readImageHead(targa_header *pHead, const char *fName) {
     if (fd < 0) return 0;
     // Fewer than 18 bytes (a short file, a directory) leave the rest of the record at 0.
     std::uint8_t bytes[kHeaderBytes] = {};
-    static_cast<void>(netio::readUpTo(fd, bytes, kHeaderBytes));
+    static_cast<void>(fdio::readUpTo(fd, bytes, kHeaderBytes));
     close(fd);
     *pHead = imgfile_detail::headerFromBytes(bytes);
     return 1;
 }
 
 int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
-    const netio::Fd file{open(fName, O_RDONLY | O_CLOEXEC)};
+    const fdio::Fd file{open(fName, O_RDONLY | O_CLOEXEC)};
     if (!file) return 0;
     Source src(file.get());
     std::uint8_t bytes[kHeaderBytes] = {};

@@ -10,16 +10,16 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "netio/chatWire.h"
-#include "netio/linkWatch.h"
-#include "netio/peerText.h"
+#include "chatWire/chatWire.h"
+#include "chatWire/linkWatch.h"
+#include "chatWire/peerText.h"
 #include "server/messages.h"
 #include "server/serverDetail.h"
 #include "textUtil/textUtil.h"
 
 namespace {
 
-using netio::kEndOfTalk;
+using chatWire::kEndOfTalk;
 using server_detail::Chat;
 
 // The operator's console, read in blocks; its end reads as 0xFF for good. A console that fails
@@ -34,7 +34,7 @@ class Console {
             if (got < 0 && errno == EINTR) continue;
             if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitReadable()) continue;
             if (got < 0) {
-                netio::reportErrno(err_, server_msg::kConsoleRead);
+                chatWire::reportErrno(err_, server_msg::kConsoleRead);
                 failed_ = true;
             }
             if (got <= 0) {
@@ -74,8 +74,9 @@ bool sendInfoReply(const Chat &chat, Console &console) {
     unsigned char byte = 0;
     do {
         byte = console.next();
-        if (!netio::sendByte(chat.talk, byte)) {
-            netio::reportFailure(chat.err, chat.talk, server_msg::kInfoSend, server_msg::kLinkLost);
+        if (!fdio::sendAll(chat.talk, &byte, 1)) {
+            chatWire::reportFailure(chat.err, chat.talk, server_msg::kInfoSend,
+                                    server_msg::kLinkLost);
             return false;
         }
     } while (byte != '\n' && byte != kEndOfTalk);
@@ -84,9 +85,9 @@ bool sendInfoReply(const Chat &chat, Console &console) {
 
 }  // namespace
 
-netio::Fd server_detail::listenOn(std::uint16_t port, std::FILE *err) {
-    netio::Fd listener{::socket(AF_INET, SOCK_STREAM, 0)};
-    const sockaddr_in addr = netio::ipv4Address(INADDR_ANY, port);
+fdio::Fd server_detail::listenOn(std::uint16_t port, std::FILE *err) {
+    fdio::Fd listener{::socket(AF_INET, SOCK_STREAM, 0)};
+    const sockaddr_in addr = chatWire::ipv4Address(INADDR_ANY, port);
     const char *failed = nullptr;
     if (!listener)
         failed = server_msg::kSocket;
@@ -95,19 +96,19 @@ netio::Fd server_detail::listenOn(std::uint16_t port, std::FILE *err) {
     else if (::listen(listener.get(), 1) != 0)
         failed = server_msg::kListen;
     if (failed == nullptr) return listener;
-    netio::reportErrno(err, failed);
-    return netio::Fd{};
+    chatWire::reportErrno(err, failed);
+    return fdio::Fd{};
 }
 
-netio::Fd server_detail::acceptFrom(const netio::Fd &listener, const in_addr *peer, in_addr *from,
-                                    std::FILE *err) {
+fdio::Fd server_detail::acceptFrom(const fdio::Fd &listener, const in_addr *peer, in_addr *from,
+                                   std::FILE *err) {
     for (;;) {
         sockaddr_in other{};
         socklen_t length = sizeof other;
-        netio::Fd conn{::accept(listener.get(), reinterpret_cast<sockaddr *>(&other), &length)};
+        fdio::Fd conn{::accept(listener.get(), reinterpret_cast<sockaddr *>(&other), &length)};
         if (!conn && errno == EINTR) continue;
         if (!conn) {
-            netio::reportErrno(err, server_msg::kAccept);
+            chatWire::reportErrno(err, server_msg::kAccept);
             return conn;
         }
         if (peer == nullptr || other.sin_addr.s_addr == peer->s_addr) {
@@ -129,18 +130,18 @@ const char *server_detail::userName() {
 
 int server_detail::converse(const Chat &chat) {
     // Not being able to watch a link is no reason to refuse a conversation.
-    static_cast<void>(netio::watchLink(chat.service, chat.link));
-    static_cast<void>(netio::watchLink(chat.talk, chat.link));
+    static_cast<void>(chatWire::watchLink(chat.service, chat.link));
+    static_cast<void>(chatWire::watchLink(chat.talk, chat.link));
     // The client's bytes never drive the operator's terminal.
-    const bool terminal = netio::showsOnTerminal(chat.out);
-    const auto shown = [terminal](const char *text, netio::PeerText kind) {
-        return netio::shownPeerText(text, terminal, kind);
+    const bool terminal = chatWire::showsOnTerminal(chat.out);
+    const auto shown = [terminal](const char *text, chatWire::PeerText kind) {
+        return chatWire::shownPeerText(text, terminal, kind);
     };
 
     std::array<char, 10> name{};
     if (read_header_checked(chat.talk, name.data(), chat.err) == 0) return EXIT_SUCCESS;
     std::fprintf(chat.out, server_msg::kConnected,
-                 shown(name.data(), netio::PeerText::Field).c_str());
+                 shown(name.data(), chatWire::PeerText::Field).c_str());
 
     Console console{chat.console, chat.err};
     std::array<char, 100> line{};
@@ -149,7 +150,7 @@ int server_detail::converse(const Chat &chat) {
         std::fputs(server_msg::kWaiting, chat.out);
         if (read_chat_line(chat.talk, line.data(), &last, chat.err) == 0) break;
         std::fprintf(chat.out, server_msg::kChat,
-                     shown(line.data(), netio::PeerText::Line).c_str());
+                     shown(line.data(), chatWire::PeerText::Line).c_str());
         if (startswith("envoie", line.data())) {
             std::fputs(server_msg::kWillSend, chat.out);
             const int sent = send_img_checked(chat.service, chat.out, chat.err);

@@ -9,19 +9,19 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "netio/linkWatch.h"
-#include "netio/netio.h"
+#include "chatWire/linkWatch.h"
+#include "fdio/fdio.h"
 
 namespace server_detail {
 
 // A socket listening on `port` of every local address with a backlog of 1; an invalid Fd when
 // that failed (said on `err` with the reason).
-netio::Fd listenOn(std::uint16_t port, std::FILE *err);
+fdio::Fd listenOn(std::uint16_t port, std::FILE *err);
 
 // Accepts one connection on `listener`, from `peer` only when that is given (others are
 // closed with a notice on `err`); `*from` receives the peer's address. An invalid Fd when
 // accepting failed (said on `err`). The caller closes the listener, so nobody else connects.
-netio::Fd acceptFrom(const netio::Fd &listener, const in_addr *peer, in_addr *from, std::FILE *err);
+fdio::Fd acceptFrom(const fdio::Fd &listener, const in_addr *peer, in_addr *from, std::FILE *err);
 
 // The login name, or the effective user's name when there is no controlling terminal.
 const char *userName();
@@ -34,7 +34,7 @@ struct Chat {
     int console = STDIN_FILENO;  // what the operator types
     std::FILE *out = stdout;     // what the operator is shown
     std::FILE *err = stderr;     // how a connection ended or failed
-    netio::LinkTimes link{};     // how long a silent link is trusted (both connections)
+    chatWire::LinkTimes link{};  // how long a silent link is trusted (both connections)
 };
 
 // Runs the conversation: reads the name header, then each chat line up to the client's
@@ -44,7 +44,7 @@ struct Chat {
 // that fails is said on `err` and counts as ended from then on; one that is not ready yet
 // (non-blocking) is waited on. Both connections are watched with `link`'s times. When `out`
 // is a terminal, the name and the lines show with their control bytes escaped
-// (netio::escapedPeerText). Returns the program's status: 1 when an image could not be sent
+// (chatWire::escapedPeerText). Returns the program's status: 1 when an image could not be sent
 // as announced (the conversation then ends at once) or the console failed, else 0.
 int converse(const Chat &chat);
 

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <optional>
 
+#include "chatWire/chatWire.h"
 #include "cmdline/cmdline.h"
-#include "netio/chatWire.h"
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 #include "server/conversation.h"
 #include "server/messages.h"
 #include "stdstreams/stdstreams.h"
@@ -20,9 +20,9 @@ namespace {
 
 // Accepts one connection on `port`, from `peer` only when that is given, then stops listening
 // there, so nobody else can connect.
-netio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from) {
-    const netio::Fd listener = server_detail::listenOn(port, stderr);
-    if (!listener) return netio::Fd{};
+fdio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from) {
+    const fdio::Fd listener = server_detail::listenOn(port, stderr);
+    if (!listener) return fdio::Fd{};
     return server_detail::acceptFrom(listener, peer, from, stderr);
 }
 
@@ -34,12 +34,12 @@ int main(int argc, char **argv) try {
             argc, argv, {"server", server_msg::kUsage, server_msg::kDescription}))
         return *status;
     const std::optional<std::uint16_t> port =
-        argc == 2 ? netio::portFromText(argv[1]) : std::nullopt;
+        argc == 2 ? chatWire::portFromText(argv[1]) : std::nullopt;
     if (!port) {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
-    netio::prepareChatProcess();
+    chatWire::prepareChatProcess();
 
     std::array<char, HOST_NAME_MAX + 1> host{};
     if (::gethostname(host.data(), host.size()) != 0) {
@@ -49,12 +49,12 @@ int main(int argc, char **argv) try {
     host.back() = '\0';
 
     in_addr client{};
-    netio::Fd service = acceptOne(*port, nullptr, &client);
+    fdio::Fd service = acceptOne(*port, nullptr, &client);
     if (!service) return EXIT_FAILURE;
     std::printf(server_msg::kServiceUp, server_detail::userName(), static_cast<int>(::geteuid()),
                 host.data());
     // The talk connection belongs to whoever holds the service connection.
-    netio::Fd talk = acceptOne(netio::kTalkPort, &client, &client);
+    fdio::Fd talk = acceptOne(chatWire::kTalkPort, &client, &client);
     if (!talk) return EXIT_FAILURE;
     std::printf(server_msg::kTalkUp, host.data());
 

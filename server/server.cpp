@@ -17,18 +17,18 @@
 #include <ctime>
 #include <vector>
 
-#include "netio/chatWire.h"
-#include "netio/linkWatch.h"
-#include "netio/netio.h"
+#include "chatWire/chatWire.h"
+#include "chatWire/linkWatch.h"
+#include "fdio/fdio.h"
 #include "server/messages.h"
 
 namespace {
 
-using netio::Fd;
-using netio::Io;
-using netio::kEndOfTalk;
-using netio::readAll;
-using netio::sendAll;
+using chatWire::kEndOfTalk;
+using fdio::Fd;
+using fdio::Io;
+using fdio::readAll;
+using fdio::sendAll;
 
 constexpr char kImagePath[] = "input/vorla.tga";
 constexpr std::size_t kNameKept = 9;
@@ -52,8 +52,8 @@ Io skip(int fd, std::size_t n) {
 }
 
 void reportTalkLoss(std::FILE *err, Io how) {
-    netio::reportEnd(err, how, server_msg::kTalkClosed, server_msg::kTalkRead,
-                     server_msg::kLinkLost);
+    chatWire::reportEnd(err, how, server_msg::kTalkClosed, server_msg::kTalkRead,
+                        server_msg::kLinkLost);
 }
 
 // After an image write that moved nothing: true when it is worth another attempt (a
@@ -112,7 +112,7 @@ void copyThroughBuffer(int file, int sock, std::int32_t size, Sent &s) {
     std::vector<char> buf(kChunk);
     while (s.sent < size) {
         const std::size_t want = std::min(kChunk, static_cast<std::size_t>(size - s.sent));
-        const ssize_t got = netio::readUpTo(file, buf.data(), want);
+        const ssize_t got = fdio::readUpTo(file, buf.data(), want);
         const std::size_t have = got > 0 ? static_cast<std::size_t>(got) : 0;
         if (have < want) {
             s.end = Sent::End::FileShort;
@@ -186,9 +186,9 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
     const int sizeErrno = errno;
-    const netio::CountBytes announced = netio::countBytes(size);
+    const chatWire::CountBytes announced = chatWire::countBytes(size);
     if (!sendAll(sock, announced.data(), announced.size())) {
-        netio::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
+        chatWire::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
         return 0;
     }
     std::fprintf(out, server_msg::kImageSize, static_cast<long>(size));
@@ -208,10 +208,10 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     std::fflush(out);
     errno = s.error;
     if (s.end == Sent::End::ConnectionFailed) {
-        netio::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
+        chatWire::reportFailure(err, sock, server_msg::kImageSend, server_msg::kLinkLost);
         return 0;
     }
-    if (s.error != 0) netio::reportErrno(err, server_msg::kImageRead);
+    if (s.error != 0) chatWire::reportErrno(err, server_msg::kImageRead);
     std::fprintf(err, server_msg::kImageShort, static_cast<long>(size), static_cast<int>(s.read));
     return -1;
 }
@@ -222,13 +222,13 @@ void send_img(int sock) {
 
 int server_detail::read_header_checked(int sock, char *name, std::FILE *err) {
     name[0] = '\0';
-    netio::CountBytes count{};
+    chatWire::CountBytes count{};
     Io r = readAll(sock, count.data(), count.size());
     if (r != Io::Done) {
         reportTalkLoss(err, r);
         return 0;
     }
-    const std::int32_t length = netio::countFrom(count);
+    const std::int32_t length = chatWire::countFrom(count);
     if (length < 0 || length > kMaxNameLength) {
         std::fprintf(err, server_msg::kBadName, static_cast<long>(length));
         return 0;

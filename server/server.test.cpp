@@ -51,7 +51,7 @@ class serverConversation : public ::testing::Test {
         });
     }
     void type(const std::string &bytes) {
-        ASSERT_TRUE(netio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
+        ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
     }
     // Waits for the conversation to end, then closes the server's ends as the program does.
     void finish() {
@@ -261,7 +261,8 @@ class serverConversationOverCutLink : public ChatTest {
     void start() {
         run_ = std::async(std::launch::async, [this] {
             server_detail::converse({service_.near.get(), talk_.near.get(), console_.near.get(),
-                                     out_.get(), err_.get(), netio::LinkTimes{1s, 1s, 2, 3000ms}});
+                                     out_.get(), err_.get(),
+                                     chatWire::LinkTimes{1s, 1s, 2, 3000ms}});
         });
     }
     // Whatever failed, the conversation ends before the test does.
@@ -362,7 +363,7 @@ TEST(read_chat_line, TakesNothingPastTheLineEnd) {
     EXPECT_STREQ(line.data(), "ab\n");
     EXPECT_EQ(server_detail::read_chat_line(pair.near.get(), line.data(), &last), 1);
     EXPECT_EQ(line.data(), "cd" + kFF);
-    EXPECT_EQ(last, netio::kEndOfTalk);
+    EXPECT_EQ(last, chatWire::kEndOfTalk);
     EXPECT_EQ(recvBytes(pair.near, 100), "rest");
 }
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 #include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
@@ -307,7 +307,7 @@ class StdinFrom {
     StdinFrom &operator=(const StdinFrom &) = delete;
 
   private:
-    netio::Fd saved_;
+    fdio::Fd saved_;
 };
 
 class Analyse : public SizeAnalyserRun {};
@@ -326,13 +326,13 @@ TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     };
 
     // A terminal whose other side has gone: what was typed there, then EIO.
-    const netio::Fd terminal{::posix_openpt(O_RDWR | O_NOCTTY)};
+    const fdio::Fd terminal{::posix_openpt(O_RDWR | O_NOCTTY)};
     ASSERT_GE(terminal.get(), 0);
     ASSERT_EQ(::grantpt(terminal.get()), 0);
     ASSERT_EQ(::unlockpt(terminal.get()), 0);
     {
-        const netio::Fd typist{::open(::ptsname(terminal.get()), O_RDWR | O_NOCTTY)};
-        ASSERT_TRUE(netio::writeAll(typist.get(), "500 10 ", 7));
+        const fdio::Fd typist{::open(::ptsname(terminal.get()), O_RDWR | O_NOCTTY)};
+        ASSERT_TRUE(fdio::writeAll(typist.get(), "500 10 ", 7));
     }
     auto printed = analyseFrom(terminal.get());
     EXPECT_EQ(status, EXIT_FAILURE);
@@ -342,11 +342,11 @@ TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     // A pipe set not to wait, its thresholds coming later.
     std::array<int, 2> fds{};
     ASSERT_EQ(::pipe2(fds.data(), O_NONBLOCK), 0);
-    const netio::Fd pipeIn{fds[0]};
-    netio::Fd pipeOut{fds[1]};
+    const fdio::Fd pipeIn{fds[0]};
+    fdio::Fd pipeOut{fds[1]};
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        netio::writeAll(pipeOut.get(), "10 500 -1", 9);
+        fdio::writeAll(pipeOut.get(), "10 500 -1", 9);
         pipeOut.close();
     });
     printed = analyseFrom(pipeIn.get());

@@ -34,7 +34,7 @@ int msLeft(Clock::time_point deadline) {
 }
 
 sockaddr_in loopback(std::uint16_t port) {
-    return netio::ipv4Address(INADDR_LOOPBACK, port);
+    return chatWire::ipv4Address(INADDR_LOOPBACK, port);
 }
 
 }  // namespace
@@ -150,7 +150,7 @@ Fd connectFrom(const char *source, std::uint16_t port) {
     Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     in_addr from{};
     ::inet_pton(AF_INET, source, &from);
-    const sockaddr_in local = netio::ipv4Address(from, 0);
+    const sockaddr_in local = chatWire::ipv4Address(from, 0);
     const sockaddr_in addr = loopback(port);
     if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
         ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)

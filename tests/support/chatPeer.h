@@ -13,18 +13,18 @@
 #include <string>
 #include <string_view>
 
-#include "netio/chatWire.h"
-#include "netio/netio.h"
+#include "chatWire/chatWire.h"
+#include "fdio/fdio.h"
 #include "tests/support/process.h"
 
 namespace tgatest {
 
-using netio::kTalkPort;
+using chatWire::kTalkPort;
 
 // The end-of-talk byte as the tests send and expect it.
-inline const std::string kFF(1, static_cast<char>(netio::kEndOfTalk));
+inline const std::string kFF(1, static_cast<char>(chatWire::kEndOfTalk));
 
-using netio::Fd;
+using fdio::Fd;
 
 // A local stream socket pair: `near` for the code under test, `far` for the test playing the
 // peer.

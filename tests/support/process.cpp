@@ -62,11 +62,11 @@ void Child::start(const std::function<void()> &inChild) {
     static_cast<void>(pipeIgnored);
     std::array<int, 2> in{}, out{}, err{};
     if (::pipe2(in.data(), O_CLOEXEC) != 0) throw std::runtime_error("Child: pipe failed");
-    netio::Fd inRead{in[0]}, inWrite{in[1]};
+    fdio::Fd inRead{in[0]}, inWrite{in[1]};
     if (::pipe2(out.data(), O_CLOEXEC) != 0) throw std::runtime_error("Child: pipe failed");
-    netio::Fd outRead{out[0]}, outWrite{out[1]};
+    fdio::Fd outRead{out[0]}, outWrite{out[1]};
     if (::pipe2(err.data(), O_CLOEXEC) != 0) throw std::runtime_error("Child: pipe failed");
-    netio::Fd errRead{err[0]}, errWrite{err[1]};
+    fdio::Fd errRead{err[0]}, errWrite{err[1]};
     std::fflush(nullptr);  // nothing buffered is written twice
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("Child: fork failed");
@@ -117,7 +117,7 @@ bool Child::pump(Ms limit) {
     std::array<char, 65536> buf{};
     for (std::size_t i = 0; i < 2; ++i) {
         if (fds[i].revents == 0) continue;
-        netio::Fd &fd = i == 0 ? outFd_ : errFd_;
+        fdio::Fd &fd = i == 0 ? outFd_ : errFd_;
         const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
         if (n > 0)
             (i == 0 ? out_ : err_).append(buf.data(), static_cast<std::size_t>(n));

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 
 namespace tgatest {
 
@@ -52,7 +52,7 @@ class Child {
     bool waitFor(const std::string &stream, std::string_view text, Ms limit, std::size_t from);
 
     pid_t pid_ = -1;
-    netio::Fd in_, outFd_, errFd_;
+    fdio::Fd in_, outFd_, errFd_;
     std::string pending_;  // input not yet taken
     bool endInput_ = false;
     bool timedOut_ = false;

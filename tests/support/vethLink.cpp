@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "netio/chatWire.h"
+#include "chatWire/chatWire.h"
 #include "tests/support/process.h"
 
 namespace tgatest {
@@ -49,12 +49,12 @@ std::unique_ptr<VethLink> VethLink::make(std::string &why) {
         return nullptr;
     }
     std::unique_ptr<VethLink> link{new VethLink};
-    link->near_ = netio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
+    link->near_ = fdio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
     if (!link->near_ || ::unshare(CLONE_NEWNET) != 0) {
         why = "network namespaces are not available here";
         return nullptr;
     }
-    link->far_ = netio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
+    link->far_ = fdio::Fd{::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)};
     if (::setns(link->near_.get(), CLONE_NEWNET) != 0)
         throw std::runtime_error("VethLink: cannot go back to the test's network");
     if (!link->far_) {
@@ -94,22 +94,22 @@ void VethLink::leaveFar() const noexcept {
 VethLink::Connection VethLink::connect(std::uint16_t port) {
     in_addr far{};
     ::inet_pton(AF_INET, kFar, &far);
-    const sockaddr_in addr = netio::ipv4Address(far, port);
-    const netio::Fd listener = inFar([&] {
-        netio::Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    const sockaddr_in addr = chatWire::ipv4Address(far, port);
+    const fdio::Fd listener = inFar([&] {
+        fdio::Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
         if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
             ::listen(s.get(), 1) != 0)
             s.reset();
         return s;
     });
     Connection c;
-    c.near = netio::Fd{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    c.near = fdio::Fd{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (!listener ||
         ::connect(c.near.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
         return Connection();
     pollfd p{listener.get(), POLLIN, 0};
     if (::poll(&p, 1, 5000) == 1)
-        c.far = netio::Fd{::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)};
+        c.far = fdio::Fd{::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)};
     if (!c.far) return Connection();
     return c;
 }

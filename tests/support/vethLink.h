@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 
 namespace tgatest {
 
@@ -39,7 +39,7 @@ class VethLink {
     // A TCP connection across the link, made on `port`: `near` in this network, `far` in the
     // far namespace. Both invalid when it could not be made.
     struct Connection {
-        netio::Fd near, far;
+        fdio::Fd near, far;
     };
     Connection connect(std::uint16_t port);
 
@@ -54,7 +54,7 @@ class VethLink {
     // in `err`; false when it failed.
     bool ip(const std::string &args, bool far, std::string *err = nullptr);
 
-    netio::Fd near_, far_;  // the two namespaces, held open
+    fdio::Fd near_, far_;  // the two namespaces, held open
 };
 
 }  // namespace tgatest

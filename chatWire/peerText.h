@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace netio {
+namespace chatWire {
 
 // What a peer's text is: a line, whose last byte may be the '\n' that ends it (shown as it
 // is), or a field such as the user name, where no byte ends a line.
@@ -97,4 +97,4 @@ inline std::string shownPeerText(std::string_view bytes, bool terminal, PeerText
     return terminal ? escapedPeerText(bytes, kind) : std::string(bytes);
 }
 
-}  // namespace netio
+}  // namespace chatWire

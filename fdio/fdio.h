@@ -1,6 +1,6 @@
-// Descriptor plumbing: the one owning descriptor of the toolkit (image bank, chat programs,
-// tests), whole reads and writes that survive short transfers and interrupted calls, and the
-// chat programs' port argument.
+// Descriptor I/O: the one owning descriptor of the toolkit (image store, image bank, chat
+// programs, tests), and whole reads and writes that survive short transfers and interrupted
+// calls.
 // Header only and internal: nothing here is installed.
 #pragma once
 
@@ -10,9 +10,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
-namespace netio {
+namespace fdio {
 
 // A file or socket descriptor, closed when it goes away.
 class Fd {
@@ -104,18 +103,4 @@ inline bool writeAll(int fd, const void *data, std::size_t n) {
     return true;
 }
 
-// A port argument: decimal digits only, with a value from 1 to 65535. Nothing for anything
-// else (an empty text, a sign, blanks, other characters, 0, a greater value).
-inline std::optional<std::uint16_t> portFromText(const char *text) {
-    if (text == nullptr || *text == '\0') return std::nullopt;
-    std::uint32_t value = 0;
-    for (; *text != '\0'; ++text) {
-        if (*text < '0' || *text > '9') return std::nullopt;
-        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-        if (value > 0xFFFFu) return std::nullopt;
-    }
-    if (value == 0) return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
-}  // namespace netio
+}  // namespace fdio

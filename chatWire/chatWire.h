@@ -1,6 +1,6 @@
 // The chat wire shared by server, client and their tests: the talk port, the end-of-talk
-// byte, the counts' byte order, one-byte sends, IPv4 addresses and the reports of a
-// connection that ended.
+// byte, the counts' byte order, the port argument, the process settings, IPv4 addresses and
+// the reports of a connection that ended.
 // Header only and internal: nothing here is installed.
 #pragma once
 
@@ -13,10 +13,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
-#include "netio/netio.h"
+#include "fdio/fdio.h"
 
-namespace netio {
+namespace chatWire {
 
 // The fixed port of the talk connection.
 inline constexpr std::uint16_t kTalkPort = 1111;
@@ -62,15 +63,6 @@ inline sockaddr_in ipv4Address(std::uint32_t host, std::uint16_t port) {
     return ipv4Address(in_addr{htonl(host)}, port);
 }
 
-// Sends one byte on a socket, retrying when interrupted; false when it could not go.
-inline bool sendByte(int sock, unsigned char byte) {
-    ssize_t put = -1;
-    do {
-        put = ::send(sock, &byte, 1, MSG_NOSIGNAL);
-    } while (put < 0 && errno == EINTR);
-    return put == 1;
-}
-
 // Says on `err` what failed and the reason errno gives, as perror says it on the standard
 // error.
 inline void reportErrno(std::FILE *err, const char *what) {
@@ -80,11 +72,25 @@ inline void reportErrno(std::FILE *err, const char *what) {
 
 // Says on `err` how a connection ended: `closed` as it is when the peer left, `failed` with
 // the reason when a call failed.
-inline void reportEnd(std::FILE *err, Io how, const char *closed, const char *failed) {
-    if (how == Io::Closed)
+inline void reportEnd(std::FILE *err, fdio::Io how, const char *closed, const char *failed) {
+    if (how == fdio::Io::Closed)
         std::fputs(closed, err);
     else
         reportErrno(err, failed);
 }
 
-}  // namespace netio
+// A port argument: decimal digits only, with a value from 1 to 65535. Nothing for anything
+// else (an empty text, a sign, blanks, other characters, 0, a greater value).
+inline std::optional<std::uint16_t> portFromText(const char *text) {
+    if (text == nullptr || *text == '\0') return std::nullopt;
+    std::uint32_t value = 0;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') return std::nullopt;
+        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
+        if (value > 0xFFFFu) return std::nullopt;
+    }
+    if (value == 0) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+}  // namespace chatWire

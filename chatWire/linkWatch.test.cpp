@@ -1,6 +1,6 @@
 // Keepalive on the chat connections: the times reach the socket. (The conversations' tests
 // cut a link.)
-#include "netio/linkWatch.h"
+#include "chatWire/linkWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include "tests/support/chatPeer.h"
 
 using namespace tgatest;
-using netio::LinkTimes;
-using netio::watchLink;
+using chatWire::LinkTimes;
+using chatWire::watchLink;
 
 namespace {
 

@@ -1,13 +1,13 @@
 // A peer's bytes as the chat programs show them on a terminal.
-#include "netio/peerText.h"
+#include "chatWire/peerText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using netio::escapedPeerText;
-using netio::PeerText;
-using netio::shownPeerText;
+using chatWire::escapedPeerText;
+using chatWire::PeerText;
+using chatWire::shownPeerText;
 
 TEST(escapedPeerText, ControlBytesShowAsOctalEscapes) {
     // A title change (OSC), a screen clear and the other controls; tab and a line's final

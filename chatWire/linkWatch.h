@@ -14,10 +14,10 @@
 #include <climits>
 #include <cstdio>
 
-#include "netio/chatWire.h"
-#include "netio/netio.h"
+#include "chatWire/chatWire.h"
+#include "fdio/fdio.h"
 
-namespace netio {
+namespace chatWire {
 
 // How long a silent link is trusted. The defaults notice a dead link within about two
 // minutes: probes start after 60 s without traffic, 6 of them 10 s apart; data that stays
@@ -93,12 +93,12 @@ inline void reportFailure(std::FILE *err, int sock, const char *what, const char
 }
 
 // reportEnd that says `lost` when the connection failed because the link died.
-inline void reportEnd(std::FILE *err, Io how, const char *closed, const char *failed,
+inline void reportEnd(std::FILE *err, fdio::Io how, const char *closed, const char *failed,
                       const char *lost) {
-    if (how == Io::Failed && linkLost(errno))
+    if (how == fdio::Io::Failed && linkLost(errno))
         std::fputs(lost, err);
     else
         reportEnd(err, how, closed, failed);
 }
 
-}  // namespace netio
+}  // namespace chatWire
