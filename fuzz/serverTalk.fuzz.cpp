@@ -12,7 +12,7 @@
 #include "chatWire/chatWire.h"
 #include "fuzz/fuzzSupport.h"
 #include "server/server.h"
-#include "server/serverDetail.h"
+#include "server/transfers.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "chatWire/linkWatch.h"
 #include "chatWire/peerText.h"
 #include "server/messages.h"
-#include "server/serverDetail.h"
+#include "server/transfers.h"
 #include "textUtil/textUtil.h"
 
 namespace {

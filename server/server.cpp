@@ -1,6 +1,6 @@
 // The chat server's transfers: image sending, name headers and chat lines.
 #include "server/server.h"
-#include "server/serverDetail.h"
+#include "server/transfers.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>

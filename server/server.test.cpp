@@ -18,7 +18,7 @@
 
 #include "server/conversation.h"
 #include "server/server.h"
-#include "server/serverDetail.h"
+#include "server/transfers.h"
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
