@@ -29,7 +29,6 @@ namespace {
 using fdio::Fd;
 
 constexpr char kOutputDir[] = "output";
-constexpr char kNewFilePattern[] = "output/.testsortie.tga.XXXXXX";
 constexpr std::size_t kChunk = std::size_t{1024} * 1024;
 
 bool makeOutputDir() {
@@ -113,7 +112,7 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
     transferring = 1;
     // The image goes to a new file beside the output, never through whatever holds its name.
     std::optional<fileio::NewFile> file;
-    if (makeOutputDir()) file.emplace(kNewFilePattern);
+    if (makeOutputDir()) file.emplace(client_msg::kNewFilePattern);
     bool storing = file && file->stream() != nullptr;
     if (!storing) chatWire::reportErrno(err, client_msg::kOutputFile);
 

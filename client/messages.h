@@ -30,6 +30,9 @@ inline constexpr char kShortImage[] = "Image incomplete : %d octets recus sur %d
 inline constexpr char kPartKept[] = "Octets recus gardes dans output/testsortie.tga.part\n";
 inline constexpr char kOutputFile[] = "output/testsortie.tga";
 inline constexpr char kPartFile[] = "output/testsortie.tga.part";
+// The name the received image is written under until it is complete, where the file system
+// cannot hold it unnamed.
+inline constexpr char kNewFilePattern[] = "output/.testsortie.tga.XXXXXX";
 inline constexpr char kOutputWrite[] = "Ecriture de output/testsortie.tga";
 inline constexpr char kPartWrite[] = "Ecriture de output/testsortie.tga.part";
 inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveur\n";

@@ -46,4 +46,7 @@ inline constexpr char kNotAFile[] = "not a regular file";
 // The client's machine stopped answering (keepalive or unacknowledged data ran out of time).
 inline constexpr char kLinkLost[] = "Le client ne repond plus : liaison perdue\n";
 
+// The image sent on "envoie", relative to the working directory.
+inline constexpr char kImageFile[] = "input/vorla.tga";
+
 }  // namespace server_msg

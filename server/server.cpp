@@ -30,7 +30,6 @@ using fdio::Io;
 using fdio::readAll;
 using fdio::sendAll;
 
-constexpr char kImagePath[] = "input/vorla.tga";
 constexpr std::size_t kNameKept = 9;
 constexpr std::size_t kLineKept = 99;
 constexpr std::int32_t kMaxNameLength = 1 << 20;
@@ -183,7 +182,7 @@ std::size_t nextLinePart(int sock, std::vector<char> &block) {
 
 int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
     // Without O_NONBLOCK a FIFO would hold the open until a writer came; it is refused below.
-    Fd file{::open(kImagePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    Fd file{::open(server_msg::kImageFile, O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     const std::int32_t size = imageSize(file.get());
     const int sizeErrno = errno;
     const chatWire::CountBytes announced = chatWire::countBytes(size);
@@ -196,7 +195,7 @@ int server_detail::send_img_checked(int sock, std::FILE *out, std::FILE *err) {
         std::fprintf(out, server_msg::kSendProgress, static_cast<long>(size), -1, -1);
         std::fprintf(out, server_msg::kSendDone, -1);
         std::fflush(out);
-        std::fprintf(err, server_msg::kNoImage, kImagePath,
+        std::fprintf(err, server_msg::kNoImage, server_msg::kImageFile,
                      sizeErrno != 0 ? std::strerror(sizeErrno) : server_msg::kNotAFile);
         return 1;
     }
