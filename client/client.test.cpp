@@ -29,27 +29,13 @@ namespace {
 
 // The client's conversation on its own thread; the test plays the server on the far ends and
 // types on the console.
-class clientConversation : public ::testing::Test {
+class clientConversation : public ConversationTest<client_detail::Chat, client_detail::converse> {
   protected:
-    void start() {
-        run_ = std::thread([this] {
-            client_detail::converse({service_.near.get(), talk_.near.get(), console_.near.get(),
-                                     out_.get(), err_.get()});
-        });
-    }
-    void type(const std::string &bytes) {
-        ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
-    }
+    void start() { run(); }
     // Ends the console and waits for the conversation to end.
     void finish() {
         console_.far.reset();
-        if (run_.joinable()) run_.join();
-    }
-    // A test that stopped early lets the conversation end too.
-    void TearDown() override {
-        ::shutdown(talk_.far.get(), SHUT_RDWR);
-        ::shutdown(service_.far.get(), SHUT_RDWR);
-        finish();
+        join();
     }
 
     std::string output() const { return readFile(dir_ / "output/testsortie.tga"); }
@@ -62,13 +48,6 @@ class clientConversation : public ::testing::Test {
         sendBytes(service_.far, bytes);
         EXPECT_TRUE(out_.waitFor("Copie terminee", 5000ms, from));
     }
-
-    TempDir dir_;
-    InDirectory here_{dir_.path()};
-    SocketPair service_ = socketPair(), talk_ = socketPair();
-    Pipe console_ = consolePipe();
-    Printout out_, err_;
-    std::thread run_;
 };
 
 TEST_F(clientConversation, PiecewiseImageAndInfoReplies) {

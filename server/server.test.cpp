@@ -37,7 +37,7 @@ const std::string kNoImage =
 
 // The server's conversation on its own thread; the test plays the client on the far ends and
 // types on the operator's console.
-class serverConversation : public ::testing::Test {
+class serverConversation : public ConversationTest<server_detail::Chat, server_detail::converse> {
   protected:
     // A client that leaves makes the image's writes fail instead of ending the test binary.
     static void SetUpTestSuite() { std::signal(SIGPIPE, SIG_IGN); }
@@ -45,33 +45,14 @@ class serverConversation : public ::testing::Test {
     // Starts the conversation after sending `header` on the talk connection.
     void start(const std::string &header) {
         sendBytes(talk_.far, header);
-        run_ = std::thread([this] {
-            server_detail::converse({service_.near.get(), talk_.near.get(), console_.near.get(),
-                                     out_.get(), err_.get()});
-        });
-    }
-    void type(const std::string &bytes) {
-        ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
+        run();
     }
     // Waits for the conversation to end, then closes the server's ends as the program does.
     void finish() {
-        if (run_.joinable()) run_.join();
+        join();
         service_.near.reset();
         talk_.near.reset();
     }
-    void TearDown() override {
-        ::shutdown(talk_.far.get(), SHUT_RDWR);
-        ::shutdown(service_.far.get(), SHUT_RDWR);
-        console_.far.reset();
-        finish();
-    }
-
-    TempDir dir_;
-    InDirectory here_{dir_.path()};
-    SocketPair service_ = socketPair(), talk_ = socketPair();
-    Pipe console_ = consolePipe();
-    Printout out_, err_;
-    std::thread run_;
 };
 
 TEST_F(serverConversation, ImageInfoAndEnd) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,10 +13,12 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "chatWire/chatWire.h"
 #include "fdio/fdio.h"
 #include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 namespace tgatest {
 
@@ -92,6 +95,41 @@ class ChatTest : public ::testing::Test {
         return static_cast<std::uint16_t>(isolated_ ? 5000 : 20000 + ::getpid() % 20000);
     }
     bool isolated_ = false;
+};
+
+// Fixture: one program's conversation function on its own thread over socket pairs and a
+// console pipe, in a scratch directory entered for the test; the test plays the peer on the far
+// ends and types on the console. `Chat` is the program's record of descriptors and streams.
+template <class Chat, int (*Converse)(const Chat &)>
+class ConversationTest : public ::testing::Test {
+  protected:
+    // Starts the conversation over the near ends.
+    void run() {
+        run_ = std::thread([this] {
+            Converse(Chat{service_.near.get(), talk_.near.get(), console_.near.get(), out_.get(),
+                          err_.get()});
+        });
+    }
+    void type(const std::string &bytes) {
+        ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
+    }
+    void join() {
+        if (run_.joinable()) run_.join();
+    }
+    // A test that stopped early lets the conversation end too.
+    void TearDown() override {
+        ::shutdown(talk_.far.get(), SHUT_RDWR);
+        ::shutdown(service_.far.get(), SHUT_RDWR);
+        console_.far.reset();
+        join();
+    }
+
+    TempDir dir_;
+    InDirectory here_{dir_.path()};
+    SocketPair service_ = socketPair(), talk_ = socketPair();
+    Pipe console_ = consolePipe();
+    Printout out_, err_;
+    std::thread run_;
 };
 
 // Connects to 127.0.0.1:port, retrying while nobody listens yet.
