@@ -3,14 +3,9 @@
 # fwrite of its 1,080,018 bytes on the same file system (goal <= 2.0x), and histoDemo
 # as a whole process beside `true`, the cost of starting any process.
 set -euo pipefail
-build=${TGAKIT_BUILD:?}
-work=${TGAKIT_BENCH_WORK:?}/chart
-mkdir -p "$work"
-cd "$work"
-
-"$build/bin/chartBench" --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv >bench.csv 2>/dev/null
-median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' bench.csv; }
+. "$(dirname "$0")/part.bash"
+bench_part chart
+bench_medians chartBench 15
 baseline=$(median OneFwrite)
 chart=$(median HistogramChart)
 bytes=$(median FputcPerByte)

@@ -4,14 +4,9 @@
 # each held to one plain write of the same bytes. The sync cost depends on the disk under
 # TGAKIT_BENCH_WORK (on tmpfs it is nothing), so its file system is named.
 set -euo pipefail
-build=${TGAKIT_BUILD:?}
-work=${TGAKIT_BENCH_WORK:?}/files
-mkdir -p "$work"
-cd "$work"
-
-"$build/bin/filesBench" --benchmark_repetitions=10 --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv >bench.csv 2>/dev/null
-median() { awk -F, -v name="\"$1/real_time_median\"" '$1 == name { print $3 }' bench.csv; }
+. "$(dirname "$0")/part.bash"
+bench_part files
+bench_medians filesBench 10
 fs=$(stat -f -c %T .)
 awk -v p="$(median PlainWrite)" -v n="$(median KeepWithoutSync)" -v s="$(median KeepWithSync)" \
     -v fs="$fs" 'BEGIN {
