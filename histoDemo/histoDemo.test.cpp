@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,11 +55,21 @@ std::string names(const tgatest::TempDir &dir) {
 }
 
 // The b, g, r bytes of a pixel of the 600 by 600 chart, as "b,g,r".
-std::string pixelAt(const std::string &tga, std::size_t col, std::size_t row) {
-    const std::size_t at = 18 + 3 * (row * 600 + col);
-    return std::to_string(static_cast<unsigned char>(tga[at])) + "," +
-           std::to_string(static_cast<unsigned char>(tga[at + 1])) + "," +
-           std::to_string(static_cast<unsigned char>(tga[at + 2]));
+struct Spot {
+    std::size_t col, row;
+};
+
+// The colours of a 600 x 600 chart at the given spots, "b,g,r" each, separated by blanks.
+std::string pixelsAt(const std::string &tga, std::initializer_list<Spot> spots) {
+    std::string shown;
+    for (const Spot spot : spots) {
+        const std::size_t at = 18 + 3 * (spot.row * 600 + spot.col);
+        if (!shown.empty()) shown += ' ';
+        shown += std::to_string(static_cast<unsigned char>(tga[at])) + "," +
+                 std::to_string(static_cast<unsigned char>(tga[at + 1])) + "," +
+                 std::to_string(static_cast<unsigned char>(tga[at + 2]));
+    }
+    return shown;
 }
 
 TEST(histoDemo, PrintsItsTwoLinesAndDrawsTheStaircase) {
@@ -73,17 +84,12 @@ TEST(histoDemo, PrintsItsTwoLinesAndDrawsTheStaircase) {
     EXPECT_EQ(tga.substr(0, 18), kChartHeader);
     EXPECT_TRUE(
         std::all_of(tga.begin() + 18, tga.end(), [](char c) { return c == '\0' || c == '\xff'; }));
-    EXPECT_EQ(pixelAt(tga, 0, 0), "255,255,255");
+    EXPECT_EQ(pixelsAt(tga, {{0, 0}}), "255,255,255");
     // Blue bin 0 is empty, so the vertical axis stays whole; blue bin 5 is 5 pixels high.
-    EXPECT_EQ(pixelAt(tga, 44, 549), "0,0,0");
-    EXPECT_EQ(pixelAt(tga, 124, 545), "255,0,0");
-    EXPECT_EQ(pixelAt(tga, 124, 544), "255,255,255");
+    EXPECT_EQ(pixelsAt(tga, {{44, 549}, {124, 545}, {124, 544}}), "0,0,0 255,0,0 255,255,255");
     // Green bin 0 is 32 pixels high, red bin 31 is 95, below the grid dot above it.
-    EXPECT_EQ(pixelAt(tga, 51, 518), "0,255,0");
-    EXPECT_EQ(pixelAt(tga, 51, 517), "255,255,255");
-    EXPECT_EQ(pixelAt(tga, 548, 455), "0,0,255");
-    EXPECT_EQ(pixelAt(tga, 548, 454), "255,255,255");
-    EXPECT_EQ(pixelAt(tga, 548, 450), "0,0,0");
+    EXPECT_EQ(pixelsAt(tga, {{51, 518}, {51, 517}, {548, 455}, {548, 454}, {548, 450}}),
+              "0,255,0 255,255,255 0,0,255 255,255,255 0,0,0");
 }
 
 TEST(histoDemo, FailsWhenTheChartCannotBeWritten) {
@@ -242,14 +248,9 @@ TEST(histoDemo, DrawsTheHistogramOfAnImageFile) {
     const std::string tga = tgatest::readFile(dir / "test.tga");
     ASSERT_EQ(tga.size(), 1080018u);
     EXPECT_EQ(tga.substr(0, 18), kChartHeader);
-    // 500 pixels high, from row 549 up to row 50.
-    EXPECT_EQ(pixelAt(tga, 60, 549), "255,0,0");
-    EXPECT_EQ(pixelAt(tga, 60, 50), "255,0,0");
-    EXPECT_EQ(pixelAt(tga, 60, 49), "255,255,255");
-    EXPECT_EQ(pixelAt(tga, 544, 50), "0,255,0");
-    EXPECT_EQ(pixelAt(tga, 308, 50), "0,0,255");
-    // Blue bin 2 is empty.
-    EXPECT_EQ(pixelAt(tga, 76, 548), "255,255,255");
+    // 500 pixels high, from row 549 up to row 50; blue bin 2 is empty.
+    EXPECT_EQ(pixelsAt(tga, {{60, 549}, {60, 50}, {60, 49}, {544, 50}, {308, 50}, {76, 548}}),
+              "255,0,0 255,0,0 255,255,255 0,255,0 0,0,255 255,255,255");
 }
 
 TEST(histoDemo, RefusesOtherArgumentsAndFilesItCannotRead) {
