@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <span>
 #include <string>
@@ -191,13 +192,13 @@ void writeheader(targa_header_his h, FILE *tga) {
     writeNarrow(h.id_len, tga);
     writeNarrow(h.map_type, tga);
     writeNarrow(h.img_type, tga);
-    writeWide(h.map_first, tga);
-    writeWide(h.map_len, tga);
+    // The colour map's first entry and length, then its entry size.
+    for (const std::int32_t wide : {h.map_first, h.map_len})
+        writeWide(wide, tga);
     writeNarrow(h.map_entry_size, tga);
-    writeWide(h.x, tga);
-    writeWide(h.y, tga);
-    writeWide(h.width, tga);
-    writeWide(h.height, tga);
+    // The origin and the size of the image.
+    for (const std::int32_t wide : {h.x, h.y, h.width, h.height})
+        writeWide(wide, tga);
     writeNarrow(h.bpp, tga);
     writeNarrow(h.misc, tga);
 }

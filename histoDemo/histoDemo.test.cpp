@@ -55,6 +55,19 @@ std::string names(const tgatest::TempDir &dir) {
 }
 
 // The b, g, r bytes of a pixel of the 600 by 600 chart, as "b,g,r".
+// The chart of a run that should have drawn one, after checking what the run printed; empty
+// when test.tga is not a whole chart.
+std::string drawnChart(const tgatest::RunResult &result, const tgatest::TempDir &dir,
+                       const std::string &out) {
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, out);
+    EXPECT_EQ(result.err, "");
+    const std::string tga = tgatest::readFile(dir / "test.tga");
+    EXPECT_EQ(tga.size(), 1080018u);
+    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
+    return tga.size() == 1080018u ? tga : std::string();
+}
+
 struct Spot {
     std::size_t col, row;
 };
@@ -74,14 +87,8 @@ std::string pixelsAt(const std::string &tga, std::initializer_list<Spot> spots) 
 
 TEST(histoDemo, PrintsItsTwoLinesAndDrawsTheStaircase) {
     tgatest::TempDir dir;
-    const auto result = runDemo(dir);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "count_bgr is 111\nnbofpix is 1000\n");
-    EXPECT_EQ(result.err, "");
-
-    const std::string tga = tgatest::readFile(dir / "test.tga");
-    ASSERT_EQ(tga.size(), 1080018u);
-    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
+    const std::string tga = drawnChart(runDemo(dir), dir, "count_bgr is 111\nnbofpix is 1000\n");
+    ASSERT_FALSE(tga.empty());
     EXPECT_TRUE(
         std::all_of(tga.begin() + 18, tga.end(), [](char c) { return c == '\0' || c == '\xff'; }));
     EXPECT_EQ(pixelsAt(tga, {{0, 0}}), "255,255,255");
@@ -241,13 +248,9 @@ TEST(histoDemo, DrawsTheHistogramOfAnImageFile) {
         pixels += "\x08\xFF\x80";
     tgatest::writeFile(dir / "in.tga", tgatest::tgaHeader(3, 2) + pixels);
     const std::string demo = tgatest::program("histoDemo").string();
-    const auto result = runIn(dir, {demo, "in.tga"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "count_bgr is 111\nnbofpix is 6\n");
-    EXPECT_EQ(result.err, "");
-    const std::string tga = tgatest::readFile(dir / "test.tga");
-    ASSERT_EQ(tga.size(), 1080018u);
-    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
+    const std::string tga =
+        drawnChart(runIn(dir, {demo, "in.tga"}), dir, "count_bgr is 111\nnbofpix is 6\n");
+    ASSERT_FALSE(tga.empty());
     // 500 pixels high, from row 549 up to row 50; blue bin 2 is empty.
     EXPECT_EQ(pixelsAt(tga, {{60, 549}, {60, 50}, {60, 49}, {544, 50}, {308, 50}, {76, 548}}),
               "255,0,0 255,0,0 255,255,255 0,255,0 0,0,255 255,255,255");
