@@ -3,7 +3,11 @@
 // pulled cable does.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -56,5 +60,15 @@ class VethLink {
 
     fdio::Fd near_, far_;  // the two namespaces, held open
 };
+
+// The conversation `run` goes on through probe rounds while the link is idle and the far side
+// answers, then ends once `link` is cut. Call inside ASSERT_NO_FATAL_FAILURE.
+template <class Result>
+void expectOnlyTheCutNoticed(std::future<Result> &run, VethLink &link) {
+    using namespace std::chrono_literals;
+    EXPECT_EQ(run.wait_for(4s), std::future_status::timeout);
+    ASSERT_TRUE(link.cut());
+    ASSERT_EQ(run.wait_for(15s), std::future_status::ready);
+}
 
 }  // namespace tgatest
