@@ -132,6 +132,15 @@ class ConversationTest : public ::testing::Test {
     std::thread run_;
 };
 
+// What a conversation showed on a terminal, its peer's bytes escaped, and on a pipe, the bytes
+// as they came.
+inline void expectShown(Printout &terminal, const std::string &escaped, Printout &pipe,
+                        const std::string &raw) {
+    EXPECT_TRUE(terminal.waitFor(escaped)) << terminal.text();
+    EXPECT_EQ(terminal.text(), escaped);
+    EXPECT_EQ(pipe.text(), raw);
+}
+
 // Connects to 127.0.0.1:port, retrying while nobody listens yet.
 Fd connectTo(std::uint16_t port, Ms limit = 5000ms);
 // Connects to 127.0.0.1:port from the local address `source` (dotted text).
