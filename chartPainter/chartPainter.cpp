@@ -3,14 +3,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "chartPainter/checkedCharts.h"

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

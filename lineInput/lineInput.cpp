@@ -1,7 +1,6 @@
 // Console line reader: reads one line of the standard input and trims its outer spaces.
 #include "lineInput/lineInput.h"
 
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

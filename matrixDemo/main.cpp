@@ -1,5 +1,4 @@
 // matrixDemo: prints the 3 x 3 matrix of the values 1 to 9.
-#include <cstdio>
 #include <cstdlib>
 
 #include "cmdline/cmdline.h"

@@ -1,7 +1,6 @@
 // Matrix printer of the matrix demo.
 #include "matrixDemo/matrixDemo.h"
 
-#include <cstddef>
 #include <cstdio>
 
 #include "matrixDemo/messages.h"

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include <array>
-#include <climits>
+#include <climits>  // IWYU pragma: keep (HOST_NAME_MAX)
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <array>
-#include <climits>
+#include <climits>  // IWYU pragma: keep (HOST_NAME_MAX)
 #include <csignal>
 #include <fstream>
 #include <future>

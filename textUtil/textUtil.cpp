@@ -1,7 +1,6 @@
 // Command-word helpers: splitting, keyword test, numeric words, joining and colour words.
 #include "textUtil/textUtil.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -14,7 +14,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>

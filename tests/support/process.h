@@ -4,7 +4,6 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
