@@ -13,11 +13,3 @@ tgakit_warnings(imaging_make)
 # Runs a command several times: best wall time and peak resident memory of the child.
 add_executable(imaging_measure ${CMAKE_CURRENT_LIST_DIR}/imaging_measure.cpp)
 tgakit_warnings(imaging_measure)
-
-# sizeAnalyser itself, analysing a fixed directory that imaging.sh links to its data.
-add_executable(imaging_sizeAnalyser ${PROJECT_SOURCE_DIR}/sizeAnalyser/main.cpp
-                                    ${PROJECT_SOURCE_DIR}/sizeAnalyser/imagesDir.cpp)
-target_link_libraries(imaging_sizeAnalyser PRIVATE sizeAnalyser_lib tgakit_stdstreams)
-target_compile_definitions(imaging_sizeAnalyser PRIVATE
-                           SIZE_ANALYSER_IMAGES_DIR="${PROJECT_BINARY_DIR}/imaging-bench/hd")
-tgakit_warnings(imaging_sizeAnalyser)
