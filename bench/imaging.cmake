@@ -14,14 +14,6 @@ tgakit_warnings(imagingMake)
 add_executable(imagingMeasure ${CMAKE_CURRENT_LIST_DIR}/imagingMeasure.cpp)
 tgakit_warnings(imagingMeasure)
 
-# sizeAnalyser itself, analysing a fixed directory that imaging.sh links to its data.
-add_executable(imagingSizeAnalyser ${PROJECT_SOURCE_DIR}/sizeAnalyser/main.cpp
-                                    ${PROJECT_SOURCE_DIR}/sizeAnalyser/imagesDir.cpp)
-target_link_libraries(imagingSizeAnalyser PRIVATE sizeAnalyser_lib tgakit_stdstreams)
-target_compile_definitions(imagingSizeAnalyser PRIVATE
-                           SIZE_ANALYSER_IMAGES_DIR="${PROJECT_BINARY_DIR}/imaging-bench/hd")
-tgakit_warnings(imagingSizeAnalyser)
-
 # readImage against stb_image (Debian libstb-dev) for every TGA kind.
 find_path(TGAKIT_STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
 find_library(TGAKIT_STB_LIBRARY stb)

@@ -1,4 +1,4 @@
-# GoogleTest built inside this tree from its sources, for builds whose target (e.g. -m32)
+# GoogleTest built inside this tree from its sources, for builds whose target (a cross build)
 # has no matching prebuilt libgtest. Provides GTest::gtest and GTest::gtest_main.
 if(NOT EXISTS ${TGAKIT_GTEST_SOURCE_DIR}/CMakeLists.txt)
     message(FATAL_ERROR "TGAKIT_GTEST_FROM_SOURCE: no GoogleTest sources in "

@@ -2,8 +2,10 @@
 # sample images that the folders install:
 #   lib/cmake/tgakit/       the CMake package tgakit, one component per module
 #   lib/pkgconfig/tgakit.pc the same modules for pkg-config
+# (lib is the multiarch lib/<triplet> where GNUInstallDirs gives it: prefix /usr on Debian)
 #   share/man/man1, man3    the manual pages
-#   share/doc/tgakit/       LICENSE, copyright (the same licence, Debian's format), README.md
+#   share/doc/tgakit/       LICENSE, copyright (the same licence, Debian's format), README.md,
+#                           changelog.gz
 include(CMakePackageConfigHelpers)
 
 get_property(_tgakit_targets GLOBAL PROPERTY TGAKIT_EXPORTED_TARGETS)
@@ -29,17 +31,17 @@ install(FILES ${PROJECT_BINARY_DIR}/tgakitConfig.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tgakit)
 
 # pkg-config: every module's library, dependents before what they link (bankList before
-# imgfile). Written at install time so that its prefix is the one installed to.
+# imgfile). The prefix is found from the file's own place (${pcfiledir}), so the installed tree
+# can move: an unpacked tarball works wherever it lies.
 set(_pc_libs "")
 foreach(m IN LISTS TGAKIT_MODULES)
     list(PREPEND _pc_libs -ltgakit_${m})
 endforeach()
 list(JOIN _pc_libs " " TGAKIT_PC_LIBS)
-set(TGAKIT_PC_PREFIX @TGAKIT_PC_PREFIX@)  # kept for the install-time pass
-configure_file(${PROJECT_SOURCE_DIR}/cmake/tgakit.pc.in ${PROJECT_BINARY_DIR}/tgakit.pc.in @ONLY)
-install(CODE "
-    set(TGAKIT_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-    configure_file(\"${PROJECT_BINARY_DIR}/tgakit.pc.in\" \"${PROJECT_BINARY_DIR}/tgakit.pc\" @ONLY)")
+cmake_path(RELATIVE_PATH CMAKE_INSTALL_PREFIX BASE_DIRECTORY "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig"
+           OUTPUT_VARIABLE TGAKIT_PC_UP)
+string(REGEX REPLACE "/$" "" TGAKIT_PC_UP "${TGAKIT_PC_UP}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tgakit.pc.in ${PROJECT_BINARY_DIR}/tgakit.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tgakit.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # Manual pages, compressed as Debian ships them: one per installed program, and tgakit(3).
@@ -63,7 +65,13 @@ foreach(page IN LISTS _pages)
     string(REGEX REPLACE ".*\\.([0-9])$" "\\1" _section ${page})
     install(FILES ${_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${_section})
 endforeach()
-add_custom_target(tgakit_man ALL DEPENDS ${_gzipped})
+# The changelog, compressed as Debian ships it.
+set(_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${_changelog}
+                   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/changelog > ${_changelog}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/changelog VERBATIM)
+add_custom_target(tgakit_man ALL DEPENDS ${_gzipped} ${_changelog})
+install(FILES ${_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The licence also in Debian's machine-readable copyright format, where packages name it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md

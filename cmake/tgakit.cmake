@@ -52,6 +52,18 @@ function(tgakit_add_program name)
     tgakit_warnings(${name})
     install(PROGRAMS $<TARGET_FILE:${name}>
             DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tgakit-${name})
+    # Stripped as Debian strips programs, when the install strips (cmake --install --strip,
+    # and CPack, which strips the packages).
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+                                    --remove-section=.note --strip-unneeded
+                                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tgakit-${name}\"
+                            RESULT_VARIABLE _rc)
+            if(NOT _rc EQUAL 0)
+                message(FATAL_ERROR \"could not strip tgakit-${name}\")
+            endif()
+        endif()")
     set_property(GLOBAL APPEND PROPERTY TGAKIT_PROGRAMS ${name})
 endfunction()
 

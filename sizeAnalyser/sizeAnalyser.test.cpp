@@ -21,6 +21,7 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST(find, SizeEqualToAThresholdBelongsToTheClassAbove) {
     EXPECT_EQ(b, 1);
 }
 
-// The directory that sizeAnalyser_testdir analyses, emptied (or removed) for each test.
+// The directory that the tests name to sizeAnalyser, emptied (or removed) for each test.
 class SizeAnalyserRun : public testing::Test {
   protected:
     const fs::path dir{SIZE_ANALYSER_TEST_DIR};
@@ -71,17 +72,18 @@ class SizeAnalyserRun : public testing::Test {
         return lines;
     }
 
-    static tgatest::RunResult analyse(const std::string &input,
-                                      const char *name = "sizeAnalyser_testdir") {
+    // sizeAnalyser on the test directory; `ownDefault` runs it without an argument instead.
+    tgatest::RunResult analyse(const std::string &input, bool ownDefault = false) const {
         tgatest::RunOptions options;
         options.input = input;
-        return tgatest::run({tgatest::program(name).string()}, options);
+        std::vector<std::string> argv{tgatest::program("sizeAnalyser").string()};
+        if (!ownDefault) argv.push_back(dir.string());
+        return tgatest::run(argv, options);
     }
 
     // The same with the fault library preloaded and `settings` in its environment.
-    static tgatest::RunResult analyseWith(const std::vector<std::string> &settings,
-                                          const std::string &input,
-                                          tgatest::RunOptions options = {}) {
+    tgatest::RunResult analyseWith(const std::vector<std::string> &settings,
+                                   const std::string &input, tgatest::RunOptions options = {}) {
         // A sanitizer's runtime would otherwise refuse to load after the preloaded library.
         const char *asan = std::getenv("ASAN_OPTIONS");
         std::vector<std::string> argv = {
@@ -89,7 +91,8 @@ class SizeAnalyserRun : public testing::Test {
             "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
                 ":verify_asan_link_order=0"};
         argv.insert(argv.end(), settings.begin(), settings.end());
-        argv.push_back(tgatest::program("sizeAnalyser_testdir").string());
+        argv.push_back(tgatest::program("sizeAnalyser").string());
+        argv.push_back(dir.string());
         options.input = input;
         return tgatest::run(argv, options);
     }
@@ -275,18 +278,18 @@ TEST_F(sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
 
 TEST_F(sizeAnalyser, StandardStreams) {
     workedExample();
-    const std::string program = tgatest::program("sizeAnalyser_testdir").string();
+    const std::string program = tgatest::program("sizeAnalyser").string();
     // A report that cannot be written is a failure.
-    auto r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" >/dev/full", program});
+    auto r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" >/dev/full", program, dir});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "sizeAnalyser: No space left on device\n");
     // A closed standard input is an input that has ended: no thresholds. One that fails is
     // a failure, told after the report.
-    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" <&-", program});
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" <&-", program, dir});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
     EXPECT_EQ(r.err, "");
-    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" </", program});
+    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" </", program, dir});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
     EXPECT_EQ(r.err, "sizeAnalyser: standard input: Is a directory\n");
@@ -356,7 +359,7 @@ TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     EXPECT_EQ(printed.err, "");
 }
 
-// One argument names the directory instead of the compiled-in one; any other shape is refused
+// One argument names the directory instead of the default one; any other shape is refused
 // before anything is read.
 TEST_F(sizeAnalyser, DirectoryArgument) {
     image("hundred.tga", 100, 100);
@@ -382,10 +385,10 @@ TEST_F(sizeAnalyser, DirectoryArgument) {
     }
 }
 
-// The program as installed, on the images it was built for.
+// The build-tree program, laid out as installed, on the sample images beside it.
 TEST_F(sizeAnalyser, AnalysesItsSampleImages) {
     if (!SIZE_ANALYSER_ON_SAMPLES) GTEST_SKIP() << "built for another images directory";
-    const auto r = analyse("10 500 -1\n", "sizeAnalyser");
+    const auto r = analyse("10 500 -1\n", true);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("The Maximum size is 1440, and the minimum size is 0\n"),
               std::string::npos);
@@ -395,6 +398,21 @@ TEST_F(sizeAnalyser, AnalysesItsSampleImages) {
                         "In the 10 < set < 500, there are 2 images\n"
                         "In the 500 < set < 1440, there are 2 images\n"))
         << r.out;
+}
+
+// The default directory: a fixed one as it is, else relative to the program's own directory.
+TEST(defaultDirectory, FixedOrBesideTheProgram) {
+    EXPECT_EQ(sizeAnalyser_detail::defaultDirectory("/srv/images", "/nonexistent", "../x"),
+              "/srv/images");
+    const tgatest::TempDir tmp;
+    const fs::path link = tmp.path() / "exe";
+    fs::create_symlink("/opt/tool/bin/tgakit-sizeAnalyser", link);
+    EXPECT_EQ(sizeAnalyser_detail::defaultDirectory("", link.c_str(), "../share/tgakit/images"),
+              "/opt/tool/share/tgakit/images");
+    // No link to read: a directory that cannot be opened, which the analysis then reports.
+    const std::string missing =
+        sizeAnalyser_detail::defaultDirectory("", (tmp.path() / "none").c_str(), "../images");
+    EXPECT_FALSE(fs::exists(missing)) << missing;
 }
 
 }  // namespace

@@ -1,19 +1,21 @@
 // Internal to sizeAnalyser (not installed): the directory it analyses, the one named on its
-// command line or the one compiled into the program.
+// command line or its default one.
 #pragma once
 
-#include <cstddef>
+#include <string>
 
 namespace sizeAnalyser_detail {
-// The compiled-in directory is held in a slot of kSlotSize bytes that starts with kMarker, so
-// that installing the program can write the installed images directory into the installed
-// copy (sizeAnalyser_setdir), while the build-tree program keeps its build-tree samples.
-inline constexpr char kMarker[] = "tgakit-sizeAnalyser-images-dir:";
-inline constexpr std::size_t kSlotSize = 4096;
 
-// The directory to analyse: argv[1] when it is the only argument, the compiled-in directory
-// when there is none. Any other argument shape (more than one argument, an empty one, or one
-// that starts with '-') prints the usage line on the standard error and returns null.
+// The default directory: `fixed` when it is not empty (an absolute path fixed at build time),
+// else `fromBin` taken relative to the directory of the program that the link `exe`
+// (/proc/self/exe) names, so that one program works in the build tree and in any install
+// prefix. When the link cannot be read, a path that names what was looked for and cannot be
+// opened.
+std::string defaultDirectory(const char *fixed, const char *exe, const char *fromBin);
+
+// The directory to analyse: argv[1] when it is the only argument, the default directory when
+// there is none. Any other argument shape (more than one argument, an empty one, or one that
+// starts with '-') prints the usage line on the standard error and returns null.
 const char *analysedDirectory(int argc, char **argv);
 
 // diviserRepertoire that tells how it went instead of ending the program: EXIT_SUCCESS, or

@@ -1,8 +1,8 @@
-# Script run by CTest: install to a scratch prefix, then build and run consumers against it
-# and run the installed sizeAnalyser.
+# Script run by CTest: install to a scratch prefix (the libraries in its lib/), then pack the
+# build as its tarball and unpack that into a fresh directory, where every program runs and both
+# consumers build, the tree having never been installed there.
 file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR}/run ${WORK_DIR}/mine)
-set(prefix ${WORK_DIR}/prefix)
+file(MAKE_DIRECTORY ${WORK_DIR}/run ${WORK_DIR}/mine ${WORK_DIR}/unpacked)
 
 function(step)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -15,6 +15,7 @@ endfunction()
 function(expect_analysis expected)
     file(WRITE ${WORK_DIR}/thresholds "-1\n")
     execute_process(COMMAND ${prefix}/bin/tgakit-sizeAnalyser ${ARGN}
+                    WORKING_DIRECTORY ${WORK_DIR}
                     INPUT_FILE ${WORK_DIR}/thresholds
                     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     # Size lines come in the directory's own order.
@@ -28,11 +29,38 @@ function(expect_analysis expected)
     endif()
 endfunction()
 
+set(prefix ${WORK_DIR}/installed)
 if(CONFIG)
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --config ${CONFIG})
+    step(${CPACK} -G TGZ -C ${CONFIG} --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/cpack)
 else()
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+    step(${CPACK} -G TGZ --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/cpack)
 endif()
+foreach(f lib/libtgakit_imgfile.a lib/pkgconfig/tgakit.pc)
+    if(NOT EXISTS ${prefix}/${f})
+        message(FATAL_ERROR "cmake --install --prefix P: no P/${f}")
+    endif()
+endforeach()
+file(GLOB tarball ${WORK_DIR}/cpack/*.tar.gz)
+step(${CMAKE_COMMAND} -E chdir ${WORK_DIR}/unpacked ${CMAKE_COMMAND} -E tar xzf ${tarball})
+set(prefix ${WORK_DIR}/unpacked)
+
+# Every program starts from there: matrixDemo and histoDemo do their work, server and client
+# (no arguments) refuse with their usage; sizeAnalyser is checked below.
+foreach(program matrixDemo histoDemo)
+    step(${CMAKE_COMMAND} -E chdir ${WORK_DIR}/run ${prefix}/bin/tgakit-${program})
+endforeach()
+if(NOT EXISTS ${WORK_DIR}/run/test.tga)
+    message(FATAL_ERROR "the unpacked histoDemo wrote no test.tga")
+endif()
+foreach(program server client)
+    execute_process(COMMAND ${prefix}/bin/tgakit-${program} RESULT_VARIABLE rc
+                    OUTPUT_QUIET ERROR_VARIABLE err)
+    if(NOT rc EQUAL 1 OR NOT err MATCHES "^Usage : ")
+        message(FATAL_ERROR "unpacked tgakit-${program}: status ${rc}, stderr [${err}]")
+    endif()
+endforeach()
 
 # find_package: every component found and linked; a missing one is named.
 set(configure ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -G ${GENERATOR}
@@ -72,7 +100,7 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "pkg-config consumer failed (${rc}): ${err}")
 endif()
 
-# The installed sizeAnalyser analyses the installed samples (here without the 800x600 one, so
+# The unpacked sizeAnalyser analyses the samples beside it (here without the 800x600 one, so
 # a program still reading the build's samples would show), or the directory it is given.
 set(images ${prefix}/share/tgakit/images)
 file(COPY ${images}/100x100.tga DESTINATION ${WORK_DIR}/mine)
