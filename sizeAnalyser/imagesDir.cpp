@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "sizeAnalyser/analysis.h"
 #include "sizeAnalyser/messages.h"
-#include "sizeAnalyser/sizeAnalyserDetail.h"
 
 #ifndef SIZE_ANALYSER_IMAGES_DIR
 #define SIZE_ANALYSER_IMAGES_DIR ""

@@ -1,10 +1,8 @@
-// sizeAnalyser: the size classes of the images of the directory compiled in, or of the one
-// named on the command line.
-#include <cstdlib>
-
+// sizeAnalyser: the size classes of the images of its default directory, or of the one named
+// on the command line.
 #include "cmdline/cmdline.h"
+#include "sizeAnalyser/analysis.h"
 #include "sizeAnalyser/messages.h"
-#include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
 int main(int argc, char **argv) try {

@@ -12,13 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "bankList/bankWalk.h"
+#include "sizeAnalyser/analysis.h"
 #include "sizeAnalyser/messages.h"
-#include "sizeAnalyser/sizeAnalyserDetail.h"
 #include "stdstreams/stdstreams.h"
 
 namespace {

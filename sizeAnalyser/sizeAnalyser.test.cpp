@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +16,7 @@
 #include <vector>
 
 #include "fdio/fdio.h"
-#include "sizeAnalyser/sizeAnalyserDetail.h"
+#include "sizeAnalyser/analysis.h"
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"

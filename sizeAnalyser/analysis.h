@@ -1,5 +1,5 @@
-// Internal to sizeAnalyser (not installed): the directory it analyses, the one named on its
-// command line or its default one.
+// Internal to sizeAnalyser (not installed): the analysis, and the directory it analyses, the one
+// named on its command line or its default one.
 #pragma once
 
 #include <string>
