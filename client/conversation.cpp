@@ -209,25 +209,40 @@ bool takeImage(const Chat &chat, InfoReplies &info) {
 
 }  // namespace
 
-bool client_detail::lookUpHost(const char *name, in_addr *address, const char **failure) {
+bool client_detail::lookUpHost(const char *name, in_addr *address, std::FILE *err) {
     const hostent *host = ::gethostbyname(name);
     const int kind = h_errno;
-    if (failure != nullptr) {
-        *failure = nullptr;
-        if (host == nullptr && kind == NETDB_INTERNAL) *failure = std::strerror(errno);
-        if (host == nullptr && (kind == TRY_AGAIN || kind == NO_RECOVERY))
-            *failure = ::hstrerror(kind);
+    if (host != nullptr && host->h_addrtype == AF_INET &&
+        host->h_length == static_cast<int>(sizeof(in_addr)) && host->h_addr_list[0] != nullptr) {
+        std::memcpy(address, host->h_addr_list[0], sizeof *address);
+        return true;
     }
-    if (host == nullptr || host->h_addrtype != AF_INET ||
-        host->h_length != static_cast<int>(sizeof(in_addr)) || host->h_addr_list[0] == nullptr)
-        return false;
-    std::memcpy(address, host->h_addr_list[0], sizeof *address);
-    return true;
+    const char *failure = nullptr;
+    if (host == nullptr && kind == NETDB_INTERNAL) failure = std::strerror(errno);
+    if (host == nullptr && (kind == TRY_AGAIN || kind == NO_RECOVERY)) failure = ::hstrerror(kind);
+    if (failure != nullptr)
+        std::fprintf(err, client_msg::kLookupFailed, name, failure);
+    else
+        std::fprintf(err, client_msg::kUnknownHost, name);
+    return false;
 }
 
 bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
     const sockaddr_in addr = chatWire::ipv4Address(host, port);
     return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+}
+
+fdio::Fd client_detail::connectTalk(in_addr host, std::FILE *err) {
+    fdio::Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
+    if (!talk) {
+        std::fflush(stdout);
+        std::fputs(client_msg::kTalkSocket, err);
+        return talk;
+    }
+    ::sleep(1);
+    if (connectTo(talk.get(), host, chatWire::kTalkPort)) return talk;
+    chatWire::reportErrno(err, client_msg::kTalkConnect);
+    return fdio::Fd{};
 }
 
 int client_detail::converse(const Chat &chat) {

@@ -10,16 +10,21 @@
 #include <functional>
 
 #include "chatWire/linkWatch.h"
+#include "fdio/fdio.h"
 
 namespace client_detail {
 
 // The IPv4 address of the machine `name` (a host name or dotted text) in `*address`; false
-// when it has none, or when the lookup itself failed (out of descriptors or memory, no name
-// server): `*failure`, when given, then receives the reason, or null for an unknown machine.
-bool lookUpHost(const char *name, in_addr *address, const char **failure = nullptr);
+// when it has none ("Machine inconnue" on `err`), or when the lookup itself failed (out of
+// descriptors or memory, no name server: said on `err` with the reason).
+bool lookUpHost(const char *name, in_addr *address, std::FILE *err);
 
 // Connects `sock` to `host` at `port`; false with errno set when that failed.
 bool connectTo(int sock, in_addr host, std::uint16_t port);
+
+// The talk connection to `host`, made after a pause of 1 second that gives the server time to
+// listen on the talk port; empty when it could not be made (said on `err`).
+fdio::Fd connectTalk(in_addr host, std::FILE *err);
 
 // Where one conversation takes place, and how.
 struct Chat {

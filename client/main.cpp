@@ -45,24 +45,12 @@ int main(int argc, char **argv) try {
     fdio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
     if (!service) return fail(client_msg::kSocket);
     in_addr address{};
-    const char *lookupFailure = nullptr;
-    if (!client_detail::lookUpHost(argv[1], &address, &lookupFailure)) {
-        if (lookupFailure != nullptr)
-            std::fprintf(stderr, client_msg::kLookupFailed, argv[1], lookupFailure);
-        else
-            std::fprintf(stderr, client_msg::kUnknownHost, argv[1]);
-        return EXIT_FAILURE;
-    }
+    if (!client_detail::lookUpHost(argv[1], &address, stderr)) return EXIT_FAILURE;
     std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
 
     if (!client_detail::connectTo(service.get(), address, *port)) return fail(client_msg::kConnect);
-    fdio::Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
-    if (!talk) return fail(client_msg::kTalkSocket);
-    ::sleep(1);  // gives the server time to listen on the talk port
-    if (!client_detail::connectTo(talk.get(), address, chatWire::kTalkPort)) {
-        std::perror(client_msg::kTalkConnect);
-        return EXIT_FAILURE;
-    }
+    fdio::Fd talk = client_detail::connectTalk(address, stderr);
+    if (!talk) return EXIT_FAILURE;
     std::printf(client_msg::kTalkUp);
     write_header(talk.get(), argv[3]);
 
