@@ -100,6 +100,13 @@ fdio::Fd server_detail::listenOn(std::uint16_t port, std::FILE *err) {
     return fdio::Fd{};
 }
 
+fdio::Fd server_detail::acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from,
+                                  std::FILE *err) {
+    const fdio::Fd listener = listenOn(port, err);
+    if (!listener) return fdio::Fd{};
+    return acceptFrom(listener, peer, from, err);
+}
+
 fdio::Fd server_detail::acceptFrom(const fdio::Fd &listener, const in_addr *peer, in_addr *from,
                                    std::FILE *err) {
     for (;;) {

@@ -23,6 +23,10 @@ fdio::Fd listenOn(std::uint16_t port, std::FILE *err);
 // accepting failed (said on `err`). The caller closes the listener, so nobody else connects.
 fdio::Fd acceptFrom(const fdio::Fd &listener, const in_addr *peer, in_addr *from, std::FILE *err);
 
+// Listens on `port` and accepts one connection, from `peer` only when that is given, then
+// stops listening there, so nobody else can connect; empty when that failed (said on `err`).
+fdio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from, std::FILE *err);
+
 // The login name, or the effective user's name when there is no controlling terminal.
 const char *userName();
 

@@ -16,18 +16,6 @@
 #include "server/messages.h"
 #include "stdstreams/stdstreams.h"
 
-namespace {
-
-// Accepts one connection on `port`, from `peer` only when that is given, then stops listening
-// there, so nobody else can connect.
-fdio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from) {
-    const fdio::Fd listener = server_detail::listenOn(port, stderr);
-    if (!listener) return fdio::Fd{};
-    return server_detail::acceptFrom(listener, peer, from, stderr);
-}
-
-}  // namespace
-
 int main(int argc, char **argv) try {
     stdstreams::openMissing();
     if (const auto status = cmdline::standardOption(
@@ -49,12 +37,12 @@ int main(int argc, char **argv) try {
     host.back() = '\0';
 
     in_addr client{};
-    fdio::Fd service = acceptOne(*port, nullptr, &client);
+    fdio::Fd service = server_detail::acceptOne(*port, nullptr, &client, stderr);
     if (!service) return EXIT_FAILURE;
     std::printf(server_msg::kServiceUp, server_detail::userName(), static_cast<int>(::geteuid()),
                 host.data());
     // The talk connection belongs to whoever holds the service connection.
-    fdio::Fd talk = acceptOne(chatWire::kTalkPort, &client, &client);
+    fdio::Fd talk = server_detail::acceptOne(chatWire::kTalkPort, &client, &client, stderr);
     if (!talk) return EXIT_FAILURE;
     std::printf(server_msg::kTalkUp, host.data());
 
