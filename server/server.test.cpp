@@ -267,6 +267,13 @@ TEST_F(serverConversationOverCutLink, VanishedClientIsNoticedIdleOneIsNot) {
 }
 
 TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
+    // The failed send is told from a reset through the connection's TCP state, which an
+    // emulator of another byte order (qemu-user) hands over with its bytes turned round.
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (::getsockopt(service_.near.get(), IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        info.tcpi_state != TCP_ESTABLISHED)
+        GTEST_SKIP() << "this system does not report a connection's TCP state faithfully";
     // No keepalive probe goes while data waits for its acknowledgement: the bound on
     // unacknowledged data ends this one.
     const TempDir dir;
