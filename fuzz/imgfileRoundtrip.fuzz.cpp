@@ -1,6 +1,6 @@
 // Fuzzes writeImage then readImage: an image made from the input is written and read back.
 // The file must be a 24-bit true-colour header (with the descriptor's width and height, the
-// caller's map specification, origin and origin bits) followed by blue, green, red of every pixel,
+// caller's map fields, origin and origin bits) followed by blue, green, red of every pixel,
 // and reading it must give back the same header and planes. Both directions run the pixel loops the
 // store ships, chosen on this machine as in every build.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(std::memcmp(&head, &given, sizeof head) == 0);
 
     // What the file says it holds: 24-bit uncompressed true colour, the caller's map
-    // specification and origin, the descriptor's size and the caller's origin bits.
+    // fields and origin, the descriptor's size and the caller's origin bits.
     targa_header written = given;
     written.idlength = 0;
     written.colourmaptype = 0;

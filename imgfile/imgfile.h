@@ -12,7 +12,7 @@ typedef struct targa_header_ {
     uint8_t idlength;       // length of the identification field that follows the header
     uint8_t colourmaptype;  // 1 when a colour map follows the identification field, else 0
     uint8_t datatypecode;   // TGA image type: 1, 2, 3 (9, 10, 11 run-length encoded)
-    uint8_t useless[9];     // colour map specification (first index, length, entry bits) and
+    uint8_t useless[9];     // colour map fields (first index, length, entry bits) and
                             // x/y origin, each 16-bit value little-endian as in the file
     uint16_t width;         // in pixels
     uint16_t height;        // in pixels
@@ -71,7 +71,7 @@ int readImage(image_desc *pDesc, targa_header *pHead, const char *fName);
 int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height);
 
 // Writes an uncompressed 24-bit true-colour file: an 18-byte header that says so (identification
-// length 0, colour-map type 0, type 2, depth 24), with the caller's colour-map specification and
+// length 0, colour-map type 0, type 2, depth 24), with the caller's colour-map fields and
 // origin, the descriptor's width and height, and only bits 4 and 5 of head's descriptor byte;
 // then the planes' pixels, blue, green, red each. head itself is not changed. Prints the header
 // fields written ("[read mem_targa] Header : ...") on the standard output first. Returns 1, or 0

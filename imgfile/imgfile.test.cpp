@@ -118,7 +118,7 @@ TEST_F(WriteImage, HeaderSaysWhatTheFileHolds) {
     Image d{};
     pattern(d, 3, 2);
     // A run-length colour-mapped 32-bit header with an identification length: the file holds
-    // none of that, only the descriptor's size, the map specification and origin, and bits 4-5.
+    // none of that, only the descriptor's size, the map fields and origin, and bits 4-5.
     const targa_header head = {7, 1, 9, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 640, 480, {32, 0xFF}};
     EXPECT_EQ(write(d, head, file), "[read mem_targa] Header : 0 0 2 3 2 \n");
     EXPECT_EQ(tgatest::readFile(file),
