@@ -15,8 +15,6 @@
 #include <cstring>
 #include <optional>
 
-#include "fdio/fdio.h"
-
 namespace chatWire {
 
 // The fixed port of the talk connection.
@@ -68,15 +66,6 @@ inline sockaddr_in ipv4Address(std::uint32_t host, std::uint16_t port) {
 inline void reportErrno(std::FILE *err, const char *what) {
     const int reason = errno;
     std::fprintf(err, "%s: %s\n", what, std::strerror(reason));
-}
-
-// Says on `err` how a connection ended: `closed` as it is when the peer left, `failed` with
-// the reason when a call failed.
-inline void reportEnd(std::FILE *err, fdio::Io how, const char *closed, const char *failed) {
-    if (how == fdio::Io::Closed)
-        std::fputs(closed, err);
-    else
-        reportErrno(err, failed);
 }
 
 // A port argument: decimal digits only, with a value from 1 to 65535. Nothing for anything

@@ -92,13 +92,16 @@ inline void reportFailure(std::FILE *err, int sock, const char *what, const char
     reportErrno(err, what);
 }
 
-// reportEnd that says `lost` when the connection failed because the link died.
+// Says on `err` how a connection ended: `closed` as it is when the peer left, `lost` when a
+// call failed because the link died, else `failed` with the reason.
 inline void reportEnd(std::FILE *err, fdio::Io how, const char *closed, const char *failed,
                       const char *lost) {
-    if (how == fdio::Io::Failed && linkLost(errno))
+    if (how == fdio::Io::Closed)
+        std::fputs(closed, err);
+    else if (linkLost(errno))
         std::fputs(lost, err);
     else
-        reportEnd(err, how, closed, failed);
+        reportErrno(err, failed);
 }
 
 }  // namespace chatWire
