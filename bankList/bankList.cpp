@@ -95,10 +95,8 @@ int readEntry(int dirFd, const char *name, std::span<unsigned char> rest, targa_
     const ssize_t got = fdio::readUpTo(fd, bytes, sizeof bytes);
     if (got < 0) return lastError();
     head = imgfile_detail::headerFromBytes(bytes);
-    // The pixel bytes that the header claims.
-    if (!rest.empty() && static_cast<std::size_t>(got) == sizeof bytes)
-        return skimFile(fd, got, got + static_cast<off_t>(uint64_t{head.width} * head.height * 3),
-                        rest);
+    // Whatever the kind, the whole file: what it held when opened, not what its header claims.
+    if (!rest.empty() && st.st_size > got) return skimFile(fd, got, st.st_size, rest);
     return 0;
 }
 
