@@ -30,10 +30,11 @@ NodeImage *readBankImage(const char *path);
 // or read, prints "read image failed!" with the reason (perror) and exits with status 1.
 NodeImage *createNodeImage(const char *imagename, const char *path);
 
-// The same, numbered `id`, but reading every pixel byte that the header claims and the file
-// holds, through a small buffer: nothing is kept, and memory stays bounded whatever the header
-// claims. The holes of a sparse file hold only zeros and are passed over, not read, so the
-// work too follows what the file stores rather than what its header claims.
+// The same, numbered `id`, but reading the whole file, whatever its kind, up to the size it had
+// when it was opened, through a small buffer: nothing is kept, and memory stays bounded
+// whatever the header claims. The holes of a sparse file hold only zeros and are passed over,
+// not read, so the work follows what the file stores rather than what its header claims. The
+// node is the same as the first form's.
 NodeImage *createNodeImage(const char *imagename, const char *path, int32_t id);
 
 // Puts a new node for `imagename` in front of *head (its id stays 0).

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -158,6 +159,35 @@ TEST_F(ReadBankImage, AnEntryThatCannotBeOpenedEndsTheProgram) {
     fs::create_symlink(dir / "gone.tga", dir / "dangling.tga");
     EXPECT_EXIT(readBankImage(path.c_str()), testing::ExitedWithCode(1),
                 "^read image failed!: No such file or directory\n$");
+}
+
+// The walk prints nothing and ends nothing: it tells where it stopped and why.
+class walkBank : public Bank {};
+
+TEST_F(walkBank, TellsTheFailingEntryAndItsReason) {
+    using bankList_detail::Failure;
+    writeTga(dir / "fine.tga", 4, 4);
+    fs::create_symlink(dir / "gone.tga", dir / "dangling.tga");
+    bankList_detail::Walk walk;
+    auto p = tgatest::captured([&] { walk = bankList_detail::walkBank(path.c_str(), true); });
+    EXPECT_EQ(p.out + p.err, "");
+    EXPECT_EQ(walk.status.failure, Failure::readEntry);
+    EXPECT_STREQ(walk.status.entry, "dangling.tga");
+    EXPECT_EQ(walk.status.error, ENOENT);
+    // The nodes made before the failure are kept.
+    const bool fineFirst = directoryOrder(dir.path()).front() == "fine.tga";
+    EXPECT_EQ(nodes(walk.bank.get()).size(), fineFirst ? 1u : 0u);
+    p = tgatest::captured([&] { bankList_detail::reportFailure(walk.status, stdout, stderr); });
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(p.err, "read image failed!: No such file or directory\n");
+
+    const auto missing = (dir / "absent").string();
+    p = tgatest::captured([&] { walk = bankList_detail::walkBank(missing.c_str(), false); });
+    EXPECT_EQ(p.out + p.err, "");
+    EXPECT_EQ(walk.status.failure, Failure::openDirectory);
+    EXPECT_STREQ(walk.status.entry, "");
+    EXPECT_EQ(walk.status.error, ENOENT);
+    EXPECT_EQ(walk.bank, nullptr);
 }
 
 class CreateNodeImage : public Bank {};

@@ -2,6 +2,7 @@
 // named on its command line or its default one.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace sizeAnalyser_detail {
@@ -18,12 +19,13 @@ std::string defaultDirectory(const char *fixed, const char *exe, const char *fro
 // starts with '-') prints the usage line on the standard error and returns null.
 const char *analysedDirectory(int argc, char **argv);
 
-// diviserRepertoire that tells how it went instead of ending the program: EXIT_SUCCESS, or
-// EXIT_FAILURE when the directory could not be opened or the standard input failed. Either
-// failure still prints the whole report ("opendir failed!" and the report of an empty
-// directory; the classes of the thresholds read so far), then its reason on the standard
-// error: "<path>: <reason>", "sizeAnalyser: standard input: <reason>". An image that cannot
-// be read still ends the program.
-int analyse(const char *path);
+// diviserRepertoire that tells how it went instead of ending the program, its thresholds read
+// from `input`: EXIT_SUCCESS, or EXIT_FAILURE when the directory could not be opened or the
+// input failed. Either failure still prints the whole report ("opendir failed!" and the report
+// of an empty directory; the classes of the thresholds read so far), then its reason on the
+// standard error: "<path>: <reason>", "sizeAnalyser: standard input: <reason>". An entry or a
+// directory that fails while it is read gives EXIT_FAILURE with only "read image failed!" or
+// "readdir failed!" and the reason on the standard error.
+int analyse(const char *path, std::FILE *input = stdin);
 
 }  // namespace sizeAnalyser_detail

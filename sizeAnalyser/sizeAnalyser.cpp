@@ -1,7 +1,6 @@
 // The size-class analysis of a directory's images.
 #include "sizeAnalyser/sizeAnalyser.h"
 
-#include <dirent.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -27,19 +26,20 @@ using namespace sizeAnalyser_msg;
 constexpr std::size_t kTableSize = 1000;  // thresholds, then the greatest size
 constexpr int32_t kEndOfList = -1;
 
-// The standard input, byte by byte. A descriptor set not to wait (O_NONBLOCK) is waited on
+// The thresholds' input, byte by byte. A descriptor set not to wait (O_NONBLOCK) is waited on
 // here; any other read error ends the input for good and is kept.
 class Input {
   public:
+    explicit Input(std::FILE *stream) : stream_(stream) {}
     // The next byte, EOF at the end of the input or after a read error.
     int get() {
         while (error_ == 0) {
-            const int c = std::getchar();
-            if (c != EOF || std::ferror(stdin) == 0) return c;
+            const int c = std::getc(stream_);
+            if (c != EOF || std::ferror(stream_) == 0) return c;
             const int reason = errno;
-            std::clearerr(stdin);
+            std::clearerr(stream_);
             if (reason == EAGAIN) {
-                pollfd p{STDIN_FILENO, POLLIN, 0};
+                pollfd p{::fileno(stream_), POLLIN, 0};
                 static_cast<void>(::poll(&p, 1, -1));
             } else if (reason != EINTR) {
                 error_ = reason != 0 ? reason : EIO;
@@ -47,11 +47,12 @@ class Input {
         }
         return EOF;
     }
-    void unget(int c) { std::ungetc(c, stdin); }
+    void unget(int c) { std::ungetc(c, stream_); }
     // The reason of the read error that ended the input, 0 when none did.
     int error() const { return error_; }
 
   private:
+    std::FILE *stream_;
     int error_ = 0;
 };
 
@@ -102,15 +103,6 @@ void sortAscending(int32_t *table, int32_t n) {
     }
 }
 
-// Why `path` cannot be opened as a directory, 0 when it can. The bank only says that it could
-// not, and the message it prints may change errno.
-int openFailure(const char *path) {
-    DIR *dir = opendir(path);
-    if (dir == nullptr) return errno != 0 ? errno : EIO;
-    closedir(dir);
-    return 0;
-}
-
 }  // namespace
 
 int32_t find(const NodeImage *node, const int32_t *table, int32_t n) {
@@ -130,14 +122,20 @@ void diviserRepertoire(const char *path) {
     if (sizeAnalyser_detail::analyse(path) != EXIT_SUCCESS) std::exit(EXIT_FAILURE);
 }
 
-int sizeAnalyser_detail::analyse(const char *path) {
+int sizeAnalyser_detail::analyse(const char *path, std::FILE *input) {
     // Every image is read in full, one at a time, as the bank is built.
-    const bankList_detail::Bank bank{bankList_detail::readBank(path, true)};
-    const int directoryError = bank ? 0 : openFailure(path);
+    const bankList_detail::Walk walk = bankList_detail::walkBank(path, true);
+    bankList_detail::reportFailure(walk.status, stdout, stderr);
+    // A directory that cannot be opened reads as an empty one; an image that cannot be read
+    // stops the analysis before anything else is printed.
+    const bool unopened = walk.status.failure == bankList_detail::Failure::openDirectory;
+    if (walk.status.failure != bankList_detail::Failure::none && !unopened) return EXIT_FAILURE;
+    const int directoryError = unopened ? walk.status.error : 0;
+    const NodeImage *const bank = walk.bank.get();
 
     int32_t maxSize = -1;
     int32_t minSize = 100000000;
-    for (const NodeImage *p = bank.get(); p != nullptr; p = p->next) {
+    for (const NodeImage *p = bank; p != nullptr; p = p->next) {
         std::printf(kSize, p->size);
         if (p->size > maxSize) maxSize = p->size;
         if (p->size < minSize) minSize = p->size;
@@ -145,7 +143,7 @@ int sizeAnalyser_detail::analyse(const char *path) {
     std::printf(kExtremes, maxSize, minSize);
     std::puts(kPrompt);
 
-    Input in;
+    Input in{input};
     Thresholds t = readThresholds(in);
     const int32_t n = t.count;
     int32_t *table = t.table.data();
@@ -153,7 +151,7 @@ int sizeAnalyser_detail::analyse(const char *path) {
     table[n] = maxSize;
 
     std::vector<int32_t> counts(static_cast<std::size_t>(n) + 1, 0);
-    for (const NodeImage *p = bank.get(); p != nullptr; p = p->next) {
+    for (const NodeImage *p = bank; p != nullptr; p = p->next) {
         ++counts[static_cast<std::size_t>(find(p, table, n))];
     }
 

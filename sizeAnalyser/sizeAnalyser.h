@@ -5,8 +5,8 @@
 
 #include "bankList/bankList.h"
 
-// Builds the image bank of `path` (reading every image's pixels, in bounded memory whatever
-// the headers claim), prints each image's size figure and the extremes, reads thresholds from
+// Builds the image bank of `path` (reading every file in full, in bounded memory whatever the
+// headers claim), prints each image's size figure and the extremes, reads thresholds from
 // the standard input up to -1 (or up to the end of the input, or anything that is not an
 // integer) and prints how many images fall into each class that the sorted thresholds bound. At
 // most 999 thresholds are kept; later ones are ignored. An image or a directory that cannot be read

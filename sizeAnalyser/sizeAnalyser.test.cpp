@@ -1,4 +1,5 @@
-// Tests of the size analysis: the class search, and the program run on directories of images.
+// Tests of the size analysis: the class search, the analysis run in this process on directories
+// of images, and the program for its statuses and streams.
 #include "sizeAnalyser/sizeAnalyser.h"
 
 #include <dirent.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +82,19 @@ class SizeAnalyserRun : public testing::Test {
         return tgatest::run(argv, options);
     }
 
+    // analyse() on the test directory in this process, its thresholds read from `input`.
+    tgatest::RunResult analyseHere(const std::string &input) const {
+        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> in{std::tmpfile(), &std::fclose};
+        tgatest::RunResult r;
+        if (!in || std::fwrite(input.data(), 1, input.size(), in.get()) != input.size()) return r;
+        std::rewind(in.get());
+        const auto printed = tgatest::captured(
+            [&] { r.exitCode = sizeAnalyser_detail::analyse(dir.c_str(), in.get()); });
+        r.out = printed.out;
+        r.err = printed.err;
+        return r;
+    }
+
     // The same with the fault library preloaded and `settings` in its environment.
     tgatest::RunResult analyseWith(const std::vector<std::string> &settings,
                                    const std::string &input, tgatest::RunOptions options = {}) {
@@ -143,7 +158,7 @@ TEST_F(sizeAnalyser, ThresholdsAreSortedIntoClasses) {
     };
     for (const auto &[inputs, report] : cases) {
         for (const char *input : inputs) {
-            const auto r = analyse(input);
+            const auto r = analyseHere(input);
             EXPECT_EQ(r.exitCode, 0) << input;
             EXPECT_EQ(r.out, workedSizes() + report) << input;
             EXPECT_EQ(r.err, "") << input;
@@ -154,7 +169,7 @@ TEST_F(sizeAnalyser, ThresholdsAreSortedIntoClasses) {
 TEST_F(sizeAnalyser, GreatestSizeBelowGreatestThreshold) {
     image("hundred.tga", 100, 100);
     image("ten.tga", 10, 10);
-    const auto r = analyse("10 500 -1\n");
+    const auto r = analyseHere("10 500 -1\n");
     EXPECT_EQ(r.out, sizeLines({{"hundred.tga", 30}, {"ten.tga", 0}}) +
                          "The Maximum size is 30, and the minimum size is 0\n"
                          "Please input the size and terminted with -1\n"
@@ -169,7 +184,7 @@ TEST_F(sizeAnalyser, ThresholdsBeyondTheTableAreIgnored) {
     std::string input;
     for (int v = 1; v <= 1200; ++v)
         input += std::to_string(v) + " ";
-    const auto r = analyse(input + "-1\n");
+    const auto r = analyseHere(input + "-1\n");
     EXPECT_EQ(r.exitCode, 0);
     const std::string tail = "maxi is 999\nIn the set < 1, there are 1 images\n";
     ASSERT_NE(r.out.find(tail), std::string::npos);
@@ -187,12 +202,17 @@ TEST_F(sizeAnalyser, EmptyAndMissingDirectories) {
         "maxi is 5\n"
         "In the set < 5, there are 0 images\n"
         "In the 5 < set < -1, there are 0 images\n";
-    auto r = analyse("5 -1\n");
+    auto r = analyseHere("5 -1\n");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, emptyReport);
 
-    // A directory that cannot be opened is a failure, told once the report is out.
+    // A directory that cannot be opened is a failure, told once the report is out: in this
+    // process and as the program's status.
     fs::remove_all(dir);
+    r = analyseHere("5 -1\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "opendir failed!" + emptyReport);
+    EXPECT_EQ(r.err, dir.string() + ": No such file or directory\n");
     r = analyse("5 -1\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "opendir failed!" + emptyReport);
@@ -217,23 +237,30 @@ TEST_F(sizeAnalyser, OddEntriesAreCountedAsEmptyImages) {
 TEST_F(sizeAnalyser, UnreadableEntriesEndTheProgram) {
     image("ten.tga", 10, 10);
     fs::create_symlink(dir / "nowhere.tga", dir / "dangling.tga");
-    auto r = analyse("-1\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "read image failed!: No such file or directory\n");
+    // The analysis returns its failure; the program ends with it.
+    for (const auto &r : {analyseHere("-1\n"), analyse("-1\n")}) {
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "read image failed!: No such file or directory\n");
+    }
 
     // A directory or a file that fails while it is read ends the program too, not the report.
     fs::remove(dir / "dangling.tga");
     image("vga.tga", 640, 480);
-    r = analyseWith({"TGAKIT_FAIL_READDIR=3"}, "-1\n");  // ".", "..", then one image
+    auto r = analyseWith({"TGAKIT_FAIL_READDIR=3"}, "-1\n");  // ".", "..", then one image
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "readdir failed!: Input/output error\n");
 
-    r = analyseWith({"TGAKIT_FAIL_READ=vga.tga"}, "-1\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "read image failed!: Input/output error\n");
+    // Every file is read to its end, whatever its header claims: a 0 x 0 image followed by
+    // other bytes (a colour map, a footer) is read past its header too.
+    tgatest::writeFile(dir / "zero.tga", tgatest::tgaHeader(0, 0) + std::string(26, 'F'));
+    for (const char *failing : {"TGAKIT_FAIL_READ=vga.tga", "TGAKIT_FAIL_READ=zero.tga"}) {
+        r = analyseWith({failing}, "-1\n");
+        EXPECT_EQ(r.exitCode, 1) << failing;
+        EXPECT_EQ(r.out, "") << failing;
+        EXPECT_EQ(r.err, "read image failed!: Input/output error\n") << failing;
+    }
 }
 
 TEST_F(sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
@@ -241,7 +268,7 @@ TEST_F(sizeAnalyser, HugeClaimsGiveTheirSizesWithoutBeingHeld) {
     tgatest::writeFile(dir / "huge.tga", tgatest::tgaHeader(65535, 65535));
     tgatest::writeFile(dir / "sparse.tga", tgatest::tgaHeader(20000, 20000));
     fs::resize_file(dir / "sparse.tga", 18 + uintmax_t{20000} * 20000 * 3);
-    const auto r = analyse("-1\n");
+    const auto r = analyseHere("-1\n");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, sizeLines({{"huge.tga", 12884508}, {"sparse.tga", 1200000}}) +
                          "The Maximum size is 12884508, and the minimum size is 1200000\n"
