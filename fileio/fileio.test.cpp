@@ -56,6 +56,9 @@ TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
         ASSERT_NE(file.stream(), nullptr);
         EXPECT_EQ(file.unnamed(), GetParam() == Naming::unnamedFirst);
         std::fputs("new", file.stream());
+        struct stat pending {};
+        ASSERT_EQ(::fstat(::fileno(file.stream()), &pending), 0);
+        EXPECT_EQ(pending.st_mode & 0777, 0600u);  // its owner's alone until kept
         EXPECT_FALSE(std::filesystem::exists(target()));
         EXPECT_EQ(file.keepAs(target().c_str(), 0, sync), 0);
         EXPECT_EQ(tgatest::readFile(target()), "new");
@@ -69,6 +72,15 @@ TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
     EXPECT_EQ(file.keepAs(target().c_str()), 0);
     EXPECT_EQ(tgatest::readFile(target()), "newer");
     EXPECT_EQ(modeOf(target()), 0640);
+    // A file named as the model wins over the one replaced; a missing one does not count.
+    const std::string model = (dir_ / "model").string();
+    tgatest::writeFile(model, "");
+    ASSERT_EQ(::chmod(model.c_str(), 0604), 0);
+    for (const auto &[like, mode] : {std::pair{model + ".missing", 0640}, {model, 0604}}) {
+        NewFile modelled(pattern(), GetParam());
+        EXPECT_EQ(modelled.keepAs(target().c_str(), 0, fileio::Sync::no, like.c_str()), 0);
+        EXPECT_EQ(modeOf(target()), static_cast<mode_t>(mode));
+    }
 }
 
 TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
@@ -94,13 +106,28 @@ TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
     EXPECT_EQ(errno, ENOENT);
 }
 
+// Every asynchronous signal whose default action ends the process, and SIGKILL.
+std::vector<int> endingSignals() {
+    std::vector<int> all{SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                         SIGVTALRM, SIGPROF, SIGPOLL, SIGXCPU, SIGPWR,  SIGPIPE, SIGKILL};
+#ifdef SIGSTKFLT
+    all.push_back(SIGSTKFLT);
+#endif
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        all.push_back(sig);
+    return all;
+}
+
 // A signal with its default action ends the process; the file's name, if it had one, goes.
-// SIGKILL cannot be caught: only an unnamed file leaves nothing then.
+// SIGKILL cannot be caught: only an unnamed file leaves nothing then. A caller's own handler
+// is not replaced.
 TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
     tgatest::writeFile(target(), "old");
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    const rlimit noCore{0, 0};
+    for (const int sig : endingSignals()) {
         if (sig == SIGKILL && GetParam() == Naming::namedOnly) continue;
         tgatest::Child child([&] {
+            ::setrlimit(RLIMIT_CORE, &noCore);
             NewFile file(pattern(), GetParam());
             std::fputs("half", file.stream());
             std::fflush(file.stream());
@@ -111,6 +138,12 @@ TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
         EXPECT_EQ(names(dir_), "image ") << sig;
     }
     EXPECT_EQ(tgatest::readFile(target()), "old");
+    tgatest::Child caller([&] {
+        std::signal(SIGUSR1, [](int) { ::_exit(7); });
+        NewFile file(pattern(), GetParam());
+        ::raise(SIGUSR1);
+    });
+    EXPECT_EQ(caller.wait(), 7);
 }
 
 // A size limit fails a write with EFBIG instead of killing the process.
