@@ -172,7 +172,7 @@ TEST(histoDemo, SignalWhileWritingLeavesOnlyThePreviousChart) {
     getrlimit(RLIMIT_CORE, &core);
     core.rlim_cur = 0;
     setrlimit(RLIMIT_CORE, &core);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGQUIT, SIGALRM, SIGRTMAX}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGQUIT, SIGALRM, SIGRTMIN}) {
         for (const bool named : {false, true}) {
             if (named && sig == SIGKILL) continue;  // a named file cannot outlive it then
             tgatest::writeFile(dir / "test.tga", "the previous chart");
