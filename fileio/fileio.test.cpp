@@ -72,15 +72,6 @@ TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
     EXPECT_EQ(file.keepAs(target().c_str()), 0);
     EXPECT_EQ(tgatest::readFile(target()), "newer");
     EXPECT_EQ(modeOf(target()), 0640);
-    // A file named as the model wins over the one replaced; a missing one does not count.
-    const std::string model = (dir_ / "model").string();
-    tgatest::writeFile(model, "");
-    ASSERT_EQ(::chmod(model.c_str(), 0604), 0);
-    for (const auto &[like, mode] : {std::pair{model + ".missing", 0640}, {model, 0604}}) {
-        NewFile modelled(pattern(), GetParam());
-        EXPECT_EQ(modelled.keepAs(target().c_str(), 0, fileio::Sync::no, like.c_str()), 0);
-        EXPECT_EQ(modeOf(target()), static_cast<mode_t>(mode));
-    }
 }
 
 TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
