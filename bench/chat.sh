@@ -24,11 +24,13 @@ listening() {
     exit 1
 }
 
-# One conversation: "envoie", then the end of input. The transfer runs from the client's size
-# line to its copy report; both programs run under /usr/bin/time for their peak memory.
-# Prints the transfer's nanoseconds and the two peaks in KiB.
+# One conversation: "envoie", then the end of input. The transfer runs from the client's line
+# that announces the image's size to the next one that gives that number again, its report of
+# the bytes received: found by the number, whatever the wording. Both programs run under
+# /usr/bin/time for their peak memory. Prints the transfer's nanoseconds and the two peaks in
+# KiB.
 chat_once() {
-    rm -rf cli/output
+    rm -rf cli/output t0 t1
     (cd srv && exec /usr/bin/time -f %M -o ../server.rss "$build/bin/server" "$port" \
         </dev/null >../server.out 2>&1) &
     local spid=$!
@@ -36,12 +38,15 @@ chat_once() {
     (cd cli && printf 'envoie\n' | /usr/bin/time -f %M -o ../client.rss \
         "$build/bin/client" 127.0.0.1 "$port" bench) |
         while IFS= read -r line; do
-            case $line in
-                "Taille de l'image a recevoir"*) now >t0 ;;
-                "Copie terminee"*) now >t1 ;;
+            case " $line " in
+                *[!0-9]"$size"[!0-9]*) if [ -e t0 ]; then [ -e t1 ] || now >t1; else now >t0; fi ;;
             esac
         done
     wait "$spid"
+    [ -e t1 ] || {
+        echo "chat bench: the client did not announce and then report $size bytes" >&2
+        exit 1
+    }
     cmp -s srv/input/vorla.tga cli/output/testsortie.tga || {
         echo "chat bench: the stored image differs from the sent one" >&2
         exit 1

@@ -10,9 +10,11 @@
 // stays as it was, no temporary file is left, and the chart prints the file name and the
 // system's reason on the standard error and returns; no chart reports to its caller. Where the
 // file system allows, the chart has no name until it is complete, so nothing is left even when
-// the process is killed; elsewhere SIGINT, SIGTERM and SIGHUP at their default action remove
-// it before the process dies. While a chart is written, SIGXFSZ at its default action is
-// ignored, so a file-size limit is reported as a write failure.
+// the process is killed; elsewhere the asynchronous signals whose default action ends the
+// process (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,
+// SIGPOLL, SIGXCPU, SIGPWR, SIGSTKFLT, SIGPIPE and the real-time signals), while at their
+// default action, remove it before the process dies of them. While a chart is written, SIGXFSZ at
+// its default action is ignored, so a file-size limit is reported as a write failure.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The chat client's transfers: the name header it sends and the image it stores.
 #include "client/client.h"
-#include "client/conversation.h"
+#include "client/transfers.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,7 +19,6 @@
 
 #include "chatWire/chatWire.h"
 #include "client/messages.h"
-#include "client/transferSignals.h"
 #include "fdio/fdio.h"
 #include "fileio/fileio.h"
 
@@ -43,9 +42,10 @@ void createOutputIfMissing(std::FILE *err) {
     if (file && !file.close()) chatWire::reportErrno(err, client_msg::kOutputWrite);
 }
 
-// Puts the new file in place as `name`, durably; false with errno set when it could not be.
+// Puts the new file in place as `name`, durably, with the permissions and owner of the image
+// it stands for, where there is one; false with errno set when it could not be.
 bool keep(fileio::NewFile &file, const char *name) {
-    const int err = file.keepAs(name, 0, fileio::Sync::yes);
+    const int err = file.keepAs(name, 0, fileio::Sync::yes, client_msg::kOutputFile);
     errno = err;
     return err == 0;
 }
@@ -154,15 +154,14 @@ void client_detail::receiveImage(int sock, int size, std::FILE *out, std::FILE *
 }
 
 void client_detail::keepPartOnSignals() {
-    for (const int sig : fileio::kCleanUpSignals) {
+    struct sigaction mine {};
+    mine.sa_handler = onSignal;
+    mine.sa_mask = fileio::cleanUpSignals();
+    fileio::forEachCleanUpSignal([&mine](int sig) {
         struct sigaction old {};
-        // A signal ignored by whoever started the client stays ignored.
-        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
-        struct sigaction mine {};
-        mine.sa_handler = onSignal;
-        sigemptyset(&mine.sa_mask);
-        for (const int other : fileio::kCleanUpSignals)
-            sigaddset(&mine.sa_mask, other);
-        ::sigaction(sig, &mine, nullptr);
-    }
+        // A signal ignored by whoever started the client (or by the client itself) stays so.
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL &&
+            (old.sa_flags & SA_SIGINFO) == 0)
+            ::sigaction(sig, &mine, nullptr);
+    });
 }

@@ -19,10 +19,14 @@ void write_header(int sock, const char *name);
 // The image (or the .part) is synced before it takes its name and its directory after, so it
 // survives a power cut once reported. A regular file it replaces passes on its permission bits,
 // and its owner and group where the process may set them; a new one gets 0666 less the umask.
-// Until it is complete the new file has no name where the file system allows, so even SIGKILL
-// leaves nothing new behind. SIGINT, SIGTERM and SIGHUP are held during the transfer and taken
-// only while waiting for bytes; with the handlers of the client program they end the transfer
-// as a cut one (the .part is kept) before the process dies of the signal.
+// The .part takes those of "output/testsortie.tga" when that is a regular file, else those of
+// the .part it replaces. Until it is complete the new file has no name where the file system
+// allows, so even SIGKILL leaves nothing new behind, and only its owner may open it. The
+// asynchronous signals whose default action ends the process (SIGHUP, SIGINT, SIGQUIT, SIGTERM,
+// SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPOLL, SIGXCPU, SIGPWR, SIGSTKFLT, SIGPIPE and
+// the real-time signals) are held during the transfer and taken only while waiting for bytes;
+// with the handlers of the client program they end the transfer as a cut one (the .part is
+// kept) before the process dies of the signal.
 // Prints "Copie terminee : lu N octets , " on the standard output; a transfer cut short, or a
 // file that cannot be written, is reported on the standard error, and the bytes announced are
 // still taken off the connection where they arrive.

@@ -16,6 +16,7 @@
 
 #include "client/client.h"
 #include "client/conversation.h"
+#include "client/transfers.h"
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -383,7 +384,13 @@ TEST_F(client, SignalDuringATransferKeepsWhatCameAsThePart) {
         int sig;
         bool named;
     };
-    for (const Case c : {Case{SIGINT, false}, {SIGTERM, true}, {SIGHUP, false}, {SIGKILL, false}}) {
+    for (const Case c : {Case{SIGINT, false},
+                         {SIGTERM, true},
+                         {SIGHUP, false},
+                         {SIGKILL, false},
+                         {SIGQUIT, true},
+                         {SIGUSR1, false},
+                         {SIGRTMIN + 1, true}}) {
         writeFile(dir_ / "output/testsortie.tga.part", "older part");
         faults_ =
             c.named ? std::vector<std::string>{"TGAKIT_NO_TMPFILE=1"} : std::vector<std::string>{};
@@ -484,6 +491,32 @@ TEST_F(client, ExhaustedMemoryIsReportedAndLeavesNothing) {
     EXPECT_EQ(client_->wait(), 1);
     EXPECT_EQ(client_->err(), "client: Cannot allocate memory\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "output"));
+}
+
+// What arrived of a private image stays private: the .part takes the permission bits of the
+// image it stands for, else of the .part it replaces, else 0666 less the umask.
+TEST(recv_img, CutTransferPartTakesThePermissionsOfTheImage) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    // The image's mode, the earlier .part's (0: none), the new .part's.
+    for (const auto &[image, part, kept] :
+         {std::array<mode_t, 3>{0600, 0644, 0600}, {0, 0640, 0640}, {0, 0, 0666 & ~mask}}) {
+        TempDir dir;
+        InDirectory here{dir.path()};
+        std::filesystem::create_directory("output");
+        if (image != 0) writeFile("output/testsortie.tga", "older");
+        if (part != 0) writeFile("output/testsortie.tga.part", "older");
+        ::chmod("output/testsortie.tga", image);
+        ::chmod("output/testsortie.tga.part", part);
+        SocketPair pair = socketPair();
+        sendBytes(pair.far, "0123456789");
+        pair.far.close();
+        Printout out, err;
+        client_detail::receiveImage(pair.near.get(), 100, out.get(), err.get());
+        struct stat st {};
+        ASSERT_EQ(::stat("output/testsortie.tga.part", &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, kept) << image << " " << part;
+    }
 }
 
 TEST(recv_img, FailingPartFileIsTheOneNamed) {

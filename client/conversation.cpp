@@ -21,6 +21,7 @@
 #include "chatWire/linkWatch.h"
 #include "chatWire/peerText.h"
 #include "client/messages.h"
+#include "client/transfers.h"
 #include "fdio/fdio.h"
 #include "textUtil/textUtil.h"
 

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 
 #include "chatWire/linkWatch.h"
 #include "fdio/fdio.h"
@@ -46,15 +45,5 @@ struct Chat {
 // info replies show with their control bytes escaped (chatWire::escapedPeerText). Returns the
 // program's status: 1 when the console failed, else 0.
 int converse(const Chat &chat);
-
-// A descriptor watched besides the service connection while an image is awaited, and what
-// takes what arrives on it (false: watch it no more).
-struct Watch {
-    int fd = -1;
-    std::function<bool()> take;
-};
-
-// recv_img, printing on `out` and `err`, taking what arrives on `also` while it waits.
-void receiveImage(int sock, int size, std::FILE *out, std::FILE *err, const Watch &also = {});
 
 }  // namespace client_detail

@@ -12,7 +12,7 @@
 #include "client/client.h"
 #include "client/conversation.h"
 #include "client/messages.h"
-#include "client/transferSignals.h"
+#include "client/transfers.h"
 #include "cmdline/cmdline.h"
 #include "fdio/fdio.h"
 #include "stdstreams/stdstreams.h"

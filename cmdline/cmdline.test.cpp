@@ -1,12 +1,10 @@
-// Every program asked for its help or its version, or given wrong arguments, run as a process;
-// and the port parser of the chat programs.
+// Every program asked for its help or its version, or given wrong arguments, run as a process.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "chatWire/chatWire.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
 
@@ -129,18 +127,6 @@ TEST(programs, HelpThatCannotBeWrittenFails) {
         {"/bin/sh", "-c", "exec \"$0\" --version >/dev/full", tgatest::program("server").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "server: No space left on device\n");
-}
-
-TEST(portFromText, OnlyDecimalNumbersFrom1To65535) {
-    EXPECT_EQ(chatWire::portFromText("1"), 1);
-    EXPECT_EQ(chatWire::portFromText("5000"), 5000);
-    EXPECT_EQ(chatWire::portFromText("65535"), 65535);
-    EXPECT_EQ(chatWire::portFromText("05000"), 5000);
-    for (const char *wrong :
-         {"", "0", "00", "65536", "70000", "4294972296", "99999999999999999999", "5000x", "x5000",
-          " 5000", "5000 ", "+5000", "-5000", "0x10", "--help"})
-        EXPECT_EQ(chatWire::portFromText(wrong), std::nullopt) << '"' << wrong << '"';
-    EXPECT_EQ(chatWire::portFromText(nullptr), std::nullopt);
 }
 
 }  // namespace

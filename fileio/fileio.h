@@ -38,8 +38,39 @@ inline int closeWritten(std::FILE *f, int err = 0) {
 // Names removed when the process dies of a signal
 // ---------------------------------------------------------------------------------------------
 
-// The signals after which a program is expected to clean up and die.
-inline constexpr std::array<int, 3> kCleanUpSignals{SIGINT, SIGTERM, SIGHUP};
+// The asynchronous signals whose default action ends the process: after any of them a program
+// that writes a file is expected to clean up and die. The real-time signals, known only at run
+// time, follow these.
+inline constexpr int kFixedCleanUpSignals[] = {
+    SIGHUP,    SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+
+// Calls `f` with each signal after which a program cleans up and dies.
+template <class F>
+void forEachCleanUpSignal(F f) {
+    for (const int sig : kFixedCleanUpSignals)
+        f(sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        f(sig);
+}
+
+// The same signals as a set.
+inline sigset_t cleanUpSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    forEachCleanUpSignal([&set](int sig) { sigaddset(&set, sig); });
+    return set;
+}
 
 namespace litter {
 
@@ -57,10 +88,7 @@ inline Slot slots[kSlots];
 class Blocked {
   public:
     Blocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (const int sig : kCleanUpSignals)
-            sigaddset(&set, sig);
+        const sigset_t set = cleanUpSignals();
         ::pthread_sigmask(SIG_BLOCK, &set, &old_);
     }
     ~Blocked() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
@@ -91,10 +119,11 @@ inline void remove(const std::string &path) {
 // While any NewFile lives: SIGXFSZ, where it has its default action, is ignored (a size limit
 // then fails the write with EFBIG, which is reported), and each clean-up signal left at its
 // default action gets dieOfSignal as handler. The previous actions come back afterwards.
+// Indexed by signal number.
 struct Actions {
     int users = 0;
-    std::array<bool, 4> changed{};
-    std::array<struct sigaction, 4> old{};
+    std::array<bool, NSIG> changed{};
+    std::array<struct sigaction, NSIG> old{};
 };
 inline Actions actions;
 
@@ -123,28 +152,29 @@ inline void onCleanUpSignal(int sig) {
     dieOfSignal(sig);
 }
 
-// The signals whose action a NewFile may change: SIGXFSZ first, then the clean-up ones.
-inline constexpr std::array<int, 4> all{SIGXFSZ, kCleanUpSignals[0], kCleanUpSignals[1],
-                                        kCleanUpSignals[2]};
+// Gives `sig` the action `handler` when it has its default action, and notes the old one.
+inline void replaceDefault(int sig, void (*handler)(int), const sigset_t &mask) {
+    if (sig <= 0 || sig >= NSIG) return;
+    struct sigaction mine {};
+    mine.sa_handler = handler;
+    mine.sa_mask = mask;
+    struct sigaction &old = actions.old[static_cast<std::size_t>(sig)];
+    actions.changed[static_cast<std::size_t>(sig)] =
+        ::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL &&
+        (old.sa_flags & SA_SIGINFO) == 0 && ::sigaction(sig, &mine, nullptr) == 0;
+}
 
 inline void take() {
     if (actions.users++ > 0) return;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        struct sigaction mine {};
-        sigemptyset(&mine.sa_mask);
-        mine.sa_handler = i == 0 ? SIG_IGN : onCleanUpSignal;
-        for (const int sig : kCleanUpSignals)
-            sigaddset(&mine.sa_mask, sig);
-        actions.changed[i] = ::sigaction(all[i], nullptr, &actions.old[i]) == 0 &&
-                             actions.old[i].sa_handler == SIG_DFL &&
-                             (actions.old[i].sa_flags & SA_SIGINFO) == 0 &&
-                             ::sigaction(all[i], &mine, nullptr) == 0;
-    }
+    const sigset_t mask = cleanUpSignals();
+    replaceDefault(SIGXFSZ, SIG_IGN, mask);
+    forEachCleanUpSignal([&mask](int sig) { replaceDefault(sig, onCleanUpSignal, mask); });
 }
 inline void give() {
     if (--actions.users > 0) return;
-    for (std::size_t i = 0; i < all.size(); ++i)
-        if (actions.changed[i]) ::sigaction(all[i], &actions.old[i], nullptr);
+    for (std::size_t sig = 1; sig < actions.changed.size(); ++sig)
+        if (std::exchange(actions.changed[sig], false))
+            ::sigaction(static_cast<int>(sig), &actions.old[sig], nullptr);
 }
 
 }  // namespace litter
@@ -165,13 +195,14 @@ enum class Sync { no, yes };
 // complete. Whatever held the name (a file, a link, a FIFO) is replaced, never written through,
 // and a file that cannot be completed leaves it as it was. A regular file replaced passes its
 // permission bits (0777) on to the new one, and its owner and group where the process may set
-// them; otherwise the new file has 0666 less the umask.
+// them; otherwise the new file has 0666 less the umask. Until it is kept, only its owner may
+// open it, so what it will replace is never exposed on the way.
 //
 // Where the file system allows, the file has no name until it is kept (O_TMPFILE): whatever
 // ends the process before, even SIGKILL, leaves nothing behind. Elsewhere it is made under
-// `pattern` (ending in XXXXXX), and SIGINT, SIGTERM and SIGHUP, while at their default
-// action, remove it before the process dies of them. While any NewFile lives, SIGXFSZ is
-// ignored where it had its default action, so a size limit fails a write with EFBIG.
+// `pattern` (ending in XXXXXX), and the clean-up signals (forEachCleanUpSignal), while at their
+// default action, remove it before the process dies of them. While any NewFile lives, SIGXFSZ
+// is ignored where it had its default action, so a size limit fails a write with EFBIG.
 class NewFile {
   public:
     // On failure stream() is null and errno says why.
@@ -182,7 +213,7 @@ class NewFile {
         litter::take();
         int fd = -1;
         if (naming == Naming::unnamedFirst)
-            fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0) fd = createNamed();
         if (fd >= 0) stream_ = ::fdopen(fd, "wb");
         if (stream_ == nullptr) {
@@ -206,15 +237,16 @@ class NewFile {
     bool unnamed() const { return stream_ != nullptr && path_.empty(); }
 
     // Closes the file and renames it over `name`, in the directory of the pattern. `err` is a
-    // failure already met while writing. Returns 0, or the reason it could not be kept (the
-    // new file is then gone).
-    int keepAs(const char *name, int err = 0, Sync sync = Sync::no) {
+    // failure already met while writing. `like`, when it names a regular file, is the file
+    // whose permission bits and owner the new one takes instead of those of what it replaces.
+    // Returns 0, or the reason it could not be kept (the new file is then gone).
+    int keepAs(const char *name, int err = 0, Sync sync = Sync::no, const char *like = nullptr) {
         if (stream_ == nullptr) return err != 0 ? err : EBADF;
         std::FILE *f = std::exchange(stream_, nullptr);
         const int fd = ::fileno(f);
         if (std::fflush(f) != 0 && err == 0) err = errno != 0 ? errno : EIO;
         if (std::ferror(f) != 0 && err == 0) err = EIO;
-        if (err == 0) err = takeOver(fd, name);
+        if (err == 0) err = takeOver(fd, like, name);
         if (err == 0 && sync == Sync::yes && ::fsync(fd) != 0) err = errno;
         {
             litter::Blocked blocked;
@@ -239,8 +271,8 @@ class NewFile {
         return slash == 0 ? "/" : pattern_.substr(0, slash);
     }
 
-    // The named file of file systems without unnamed ones, made with the mode a plain create
-    // gives (0666 less the umask, not mkstemp's owner-only one).
+    // The named file of file systems without unnamed ones, its owner's alone (mkstemp's mode)
+    // until it is kept.
     int createNamed() {
         path_ = pattern_;
         const int fd = ::mkostemp(path_.data(), O_CLOEXEC);
@@ -249,25 +281,35 @@ class NewFile {
             return -1;
         }
         litter::add(path_);
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0) {
-            const int err = errno;
-            ::close(fd);
-            errno = err;
-            return -1;
-        }
         return fd;
     }
 
-    // A regular file about to be replaced passes on its permission bits, and its owner and
-    // group where allowed (before the bits, since a change of owner may clear some).
-    static int takeOver(int fd, const char *name) {
+    // The file about to be kept takes the permission bits of the first regular file of `like`
+    // and `name`, and its owner and group where allowed (before the bits, since a change of
+    // owner may clear some); with neither, the bits a plain create gives: 0666 less the umask.
+    static int takeOver(int fd, const char *like, const char *name) {
         struct stat old {};
-        if (::lstat(name, &old) != 0 || !S_ISREG(old.st_mode)) return 0;
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-        return ::fchmod(fd, old.st_mode & 0777) == 0 ? 0 : errno;
+        const auto regular = [&old](const char *path) {
+            return path != nullptr && ::lstat(path, &old) == 0 && S_ISREG(old.st_mode);
+        };
+        mode_t mode = 0;
+        if (regular(like) || regular(name)) {
+            // Best effort: a process that may not give the file away keeps it, with the old
+            // group where it may set that alone, else its own.
+            const bool given = ::fchown(fd, old.st_uid, old.st_gid) == 0 ||
+                               ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+            static_cast<void>(given);
+            mode = old.st_mode & 0777;
+        } else {
+            mode = 0666 & ~currentUmask();
+        }
+        return ::fchmod(fd, mode) == 0 ? 0 : errno;
+    }
+
+    static mode_t currentUmask() {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
     }
 
     // Gives the unnamed file a fresh name made from the pattern. Called with the clean-up

@@ -56,6 +56,9 @@ TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
         ASSERT_NE(file.stream(), nullptr);
         EXPECT_EQ(file.unnamed(), GetParam() == Naming::unnamedFirst);
         std::fputs("new", file.stream());
+        struct stat pending {};
+        ASSERT_EQ(::fstat(::fileno(file.stream()), &pending), 0);
+        EXPECT_EQ(pending.st_mode & 0777, 0600u);  // its owner's alone until kept
         EXPECT_FALSE(std::filesystem::exists(target()));
         EXPECT_EQ(file.keepAs(target().c_str(), 0, sync), 0);
         EXPECT_EQ(tgatest::readFile(target()), "new");
@@ -94,13 +97,46 @@ TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
     EXPECT_EQ(errno, ENOENT);
 }
 
+volatile sig_atomic_t delivered = 0;
+
+// Whether a raised `sig` reaches this process: an emulator may keep the highest real-time
+// signals for itself.
+bool deliverable(int sig) {
+    struct sigaction mine {
+    }, old{};
+    mine.sa_handler = [](int got) { delivered = got; };
+    delivered = 0;
+    if (::sigaction(sig, &mine, &old) != 0) return false;
+    ::raise(sig);
+    ::sigaction(sig, &old, nullptr);
+    return delivered == sig;
+}
+
+// Every asynchronous signal whose default action ends the process, as far as it can be raised
+// here, and SIGKILL.
+std::vector<int> endingSignals() {
+    std::vector<int> all{SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                         SIGVTALRM, SIGPROF, SIGPOLL, SIGXCPU, SIGPWR,  SIGPIPE};
+#ifdef SIGSTKFLT
+    all.push_back(SIGSTKFLT);
+#endif
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        all.push_back(sig);
+    std::erase_if(all, [](int sig) { return !deliverable(sig); });
+    all.push_back(SIGKILL);
+    return all;
+}
+
 // A signal with its default action ends the process; the file's name, if it had one, goes.
-// SIGKILL cannot be caught: only an unnamed file leaves nothing then.
+// SIGKILL cannot be caught: only an unnamed file leaves nothing then. A caller's own handler
+// is not replaced.
 TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
     tgatest::writeFile(target(), "old");
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    const rlimit noCore{0, 0};
+    for (const int sig : endingSignals()) {
         if (sig == SIGKILL && GetParam() == Naming::namedOnly) continue;
         tgatest::Child child([&] {
+            ::setrlimit(RLIMIT_CORE, &noCore);
             NewFile file(pattern(), GetParam());
             std::fputs("half", file.stream());
             std::fflush(file.stream());
@@ -111,6 +147,12 @@ TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
         EXPECT_EQ(names(dir_), "image ") << sig;
     }
     EXPECT_EQ(tgatest::readFile(target()), "old");
+    tgatest::Child caller([&] {
+        std::signal(SIGUSR1, [](int) { ::_exit(7); });
+        NewFile file(pattern(), GetParam());
+        ::raise(SIGUSR1);
+    });
+    EXPECT_EQ(caller.wait(), 7);
 }
 
 // A size limit fails a write with EFBIG instead of killing the process.

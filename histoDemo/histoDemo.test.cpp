@@ -166,7 +166,7 @@ TEST(histoDemo, SignalWhileWritingLeavesOnlyThePreviousChart) {
     tgatest::TempDir dir;
     const std::string demo = tgatest::program("histoDemo").string();
     const char *asan = std::getenv("ASAN_OPTIONS");
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGUSR1, SIGALRM, SIGRTMIN}) {
         for (const bool named : {false, true}) {
             if (named && sig == SIGKILL) continue;  // a named file cannot outlive it then
             tgatest::writeFile(dir / "test.tga", "the previous chart");
