@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "fdio/fdio.h"
@@ -395,6 +396,71 @@ bool writePixels(std::FILE *f, const image_desc &d, std::size_t n) {
     return true;
 }
 
+// Prints the header line, then writes the header and the n pixels of d to f.
+bool writeFile(std::FILE *f, const image_desc &d, const targa_header &head, std::size_t n) {
+    // The header says what follows: uncompressed 24-bit true colour at byte 18, no
+    // identification field, no colour map. The descriptor keeps its origin bits (4-5) and its
+    // interleave bits (6-7): the rows go out in the order they came in.
+    targa_header out = head;
+    out.idlength = 0;
+    out.colourmaptype = 0;
+    out.datatypecode = 2;
+    out.width = d.width;
+    out.height = d.height;
+    out.useless2[0] = 24;
+    out.useless2[1] = static_cast<uint8_t>(head.useless2[1] & 0xF0U);
+    std::printf(imgfile_msg::kHeaderLine, unsigned{out.idlength}, unsigned{out.colourmaptype},
+                unsigned{out.datatypecode}, unsigned{out.width}, unsigned{out.height});
+    std::uint8_t bytes[kHeaderBytes];
+    imgfile_detail::headerToBytes(out, bytes);
+    return std::fwrite(bytes, kHeaderBytes, 1, f) == 1 && writePixels(f, d, n);
+}
+
+std::string directoryOf(const std::string &path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Names that stand for a descriptor of this process: renaming over what they lead to would
+// leave it writing to a deleted file.
+bool namesADescriptor(const std::string &path) {
+    return path.starts_with("/dev/fd/") || path.starts_with("/proc/self/fd/") ||
+           path == "/dev/stdout" || path == "/dev/stderr";
+}
+
+// The file that a new image replaces: where fName leads once every link is followed (the
+// target of a dangling link, or a name not yet taken, is created there). Nothing when the
+// image is written in place: the name leads to something other than a regular file, to a
+// descriptor of the process, to a file that may not be written, or through links that loop.
+std::optional<std::string> replacedFile(const char *fName) {
+    std::string path = fName;
+    if (path.empty()) return std::nullopt;
+    for (int links = 0; links < 40; ++links) {
+        if (namesADescriptor(path)) return std::nullopt;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return path;
+        if (!S_ISLNK(st.st_mode)) {
+            if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return std::nullopt;
+            return path;
+        }
+        std::string to(4096, '\0');
+        const ssize_t len = ::readlink(path.c_str(), to.data(), to.size());
+        if (len <= 0 || static_cast<std::size_t>(len) == to.size()) return std::nullopt;
+        to.resize(static_cast<std::size_t>(len));
+        path = to.front() == '/' ? to : directoryOf(path) + "/" + to;
+    }
+    return std::nullopt;
+}
+
+// A hidden name beside the file, short enough for any file system.
+std::string newFilePattern(const std::string &file) {
+    const std::string dir = directoryOf(file);
+    const auto slash = file.rfind('/');
+    const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    return dir + "/." + (base.size() <= 200 ? base : std::string("image")) + ".XXXXXX";
+}
+
 }  // namespace
 
 int readImageHead(targa_header *pHead, const char *fName) {
@@ -499,29 +565,34 @@ int writeImage(image_desc iDesc, targa_header head, const char *fName) {
         return 0;
     }
 
-    File f{std::fopen(fName, "wb")};
-    if (!f) {
-        std::fprintf(stderr, kCannotCreate, fName);
-        return 0;
+    // The new image goes to a new file beside the file the name leads to, renamed over it once
+    // complete; where that cannot be, the file is written in place.
+    const auto target = replacedFile(fName);
+    std::optional<fileio::NewFile> file;
+    if (target) {
+        file.emplace(newFilePattern(*target));
+        if (file->stream() == nullptr && errno != EACCES && errno != EPERM) {
+            std::fprintf(stderr, kCannotCreate, fName);
+            return 0;
+        }
     }
-    // The header says what follows: uncompressed 24-bit true colour at byte 18, no
-    // identification field, no colour map; only the origin bits of the descriptor stay.
-    targa_header out = head;
-    out.idlength = 0;
-    out.colourmaptype = 0;
-    out.datatypecode = 2;
-    out.width = iDesc.width;
-    out.height = iDesc.height;
-    out.useless2[0] = 24;
-    out.useless2[1] = static_cast<uint8_t>(head.useless2[1] & 0x30U);
-    std::printf(kHeaderLine, unsigned{out.idlength}, unsigned{out.colourmaptype},
-                unsigned{out.datatypecode}, unsigned{out.width}, unsigned{out.height});
-    std::uint8_t bytes[kHeaderBytes];
-    imgfile_detail::headerToBytes(out, bytes);
-    const bool written =
-        std::fwrite(bytes, kHeaderBytes, 1, f.get()) == 1 && writePixels(f.get(), iDesc, *n);
-    if (fileio::closeWritten(f.release(), written ? 0 : EIO) != 0) {
+    File inPlace;
+    if (!file || file->stream() == nullptr) {
+        inPlace.reset(std::fopen(fName, "wb"));
+        if (!inPlace) {
+            std::fprintf(stderr, kCannotCreate, fName);
+            return 0;
+        }
+    }
+    std::FILE *const out = inPlace ? inPlace.get() : file->stream();
+    errno = 0;
+    const bool written = writeFile(out, iDesc, head, *n);
+    const int failure = written ? 0 : (errno != 0 ? errno : EIO);
+    const int err = inPlace ? fileio::closeWritten(inPlace.release(), failure)
+                            : file->keepAs(target->c_str(), failure);
+    if (err != 0) {
         std::fprintf(stderr, kCannotWrite, fName);
+        errno = err;
         return 0;
     }
     return 1;
