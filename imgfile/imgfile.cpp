@@ -22,6 +22,7 @@
 #include "imgfile/messages.h"
 #include "imgfile/pixelKernels.h"
 #include "imgfile/tgaBytes.h"
+#include "imgfile/tgaDecoder.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ class Source {
     explicit Source(int fd) : fd_(fd), buffer_(kBufferBytes) {}
 
     // Makes at least `want` (at most kBufferBytes) bytes available, unless the file ends first;
-    // returns how many are. A read error ends the file, as the end of the file does.
+    // returns how many are. A read error ends the file too, and is kept for error().
     std::size_t fill(std::size_t want) {
         if (end_ - pos_ >= want || ended_) return end_ - pos_;
         std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
@@ -163,6 +164,7 @@ class Source {
         while (end_ < want && !ended_) {
             const ssize_t r = read(fd_, buffer_.data() + end_, buffer_.size() - end_);
             if (r < 0 && errno == EINTR) continue;
+            if (r < 0) error_ = errno;
             if (r <= 0)
                 ended_ = true;
             else
@@ -192,17 +194,22 @@ class Source {
         if (got < n && !ended_) {
             const ssize_t r = fdio::readUpTo(fd_, to + got, n - got);
             if (r > 0) got += static_cast<std::size_t>(r);
+            if (r < 0) error_ = errno;
             // A short count is the end of the file; an error ends it too.
-            if (got < n) ended_ = true;
+            if (got < n || r < 0) ended_ = true;
         }
         return got;
     }
+
+    // The errno of a read that failed, 0 while none has.
+    int error() const { return error_; }
 
   private:
     int fd_;
     std::vector<uint8_t> buffer_;
     std::size_t pos_ = 0, end_ = 0;
     bool ended_ = false;
+    int error_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -310,9 +317,14 @@ std::size_t convertCut(const Layout &l, const ColourMap *map, Source &src, std::
     return 1;
 }
 
-// Reads n uncompressed pixels; returns how many the file supplied.
-std::size_t readRaw(Source &src, const Layout &l, const ColourMap *map, const Planes &p,
-                    std::size_t n) {
+// Pixels decoded into the planes, and how many of them the file supplied in full (a pixel or
+// a run cut short by the end of the file is made, but not whole).
+struct Made {
+    std::size_t made = 0, whole = 0;
+};
+
+// Reads n uncompressed pixels.
+Made readRaw(Source &src, const Layout &l, const ColourMap *map, const Planes &p, std::size_t n) {
     std::size_t done = 0;
     if (l.pixel == Pixel::Grey8) {
         // Straight into the blue plane, then copied while still in the cache.
@@ -324,7 +336,7 @@ std::size_t readRaw(Source &src, const Layout &l, const ColourMap *map, const Pl
             done += got;
             if (got < want) break;
         }
-        return done;
+        return {done, done};
     }
     const std::size_t perBlock = kBufferBytes / l.bytes;
     while (done < n) {
@@ -334,21 +346,22 @@ std::size_t readRaw(Source &src, const Layout &l, const ColourMap *map, const Pl
         convert(l, map, src.data(), whole, at(p, done));
         src.consume(whole * l.bytes);
         done += whole;
-        if (whole < want) return done + convertCut(l, map, src, got - whole * l.bytes, at(p, done));
+        if (whole < want)
+            return {done + convertCut(l, map, src, got - whole * l.bytes, at(p, done)), done};
     }
-    return done;
+    return {done, done};
 }
 
 // Decodes run-length packets until n pixels are made or the file ends. A packet may cross a
-// row; a run past the image's end is cut there. Returns how many pixels were made.
-std::size_t readRunLength(Source &src, const Layout &l, const ColourMap *map, const Planes &p,
-                          std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
+// row; a run past the image's end is cut there.
+Made readRunLength(Source &src, const Layout &l, const ColourMap *map, const Planes &p,
+                   std::size_t n) {
+    Made m;
+    while (m.made < n) {
         if (src.fill(1) == 0) break;
         const unsigned packet = *src.data();
         src.consume(1);
-        const std::size_t count = std::min<std::size_t>((packet & 0x7FU) + 1, n - done);
+        const std::size_t count = std::min<std::size_t>((packet & 0x7FU) + 1, n - m.made);
         if (packet & 0x80U) {
             const std::size_t got = src.fill(l.bytes);
             uint8_t pixel[4] = {};
@@ -357,24 +370,26 @@ std::size_t readRunLength(Source &src, const Layout &l, const ColourMap *map, co
             if (got == 0) break;
             uint8_t b, g, r;
             convert(l, map, pixel, 1, {&b, &g, &r});
-            std::memset(p.blue.get() + done, b, count);
-            std::memset(p.green.get() + done, g, count);
-            std::memset(p.red.get() + done, r, count);
-            done += count;
+            std::memset(p.blue.get() + m.made, b, count);
+            std::memset(p.green.get() + m.made, g, count);
+            std::memset(p.red.get() + m.made, r, count);
+            m.made += count;
             if (got < l.bytes) break;
+            m.whole += count;
         } else {
             const std::size_t got = src.fill(count * l.bytes);
             const std::size_t whole = std::min(count, got / l.bytes);
-            convert(l, map, src.data(), whole, at(p, done));
+            convert(l, map, src.data(), whole, at(p, m.made));
             src.consume(whole * l.bytes);
-            done += whole;
+            m.made += whole;
+            m.whole += whole;
             if (whole < count) {
-                done += convertCut(l, map, src, got - whole * l.bytes, at(p, done));
+                m.made += convertCut(l, map, src, got - whole * l.bytes, at(p, m.made));
                 break;
             }
         }
     }
-    return done;
+    return m;
 }
 
 // True when the open file is a regular file holding at least `need` bytes after offset `from`.
@@ -476,12 +491,17 @@ int readImageHead(targa_header *pHead, const char *fName) {
     return 1;
 }
 
-int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
+int imgfile_detail::readImageFile(image_desc *pDesc, targa_header *pHead, const char *fName,
+                                  std::size_t &missing) {
     const fdio::Fd file{open(fName, O_RDONLY | O_CLOEXEC)};
     if (!file) return 0;
     Source src(file.get());
     std::uint8_t bytes[kHeaderBytes] = {};
     const std::size_t got = std::min(src.fill(kHeaderBytes), kHeaderBytes);
+    if (src.error() != 0) {
+        errno = src.error();
+        return 0;
+    }
     std::memcpy(bytes, src.data(), got);
     src.consume(got);
     const targa_header head = imgfile_detail::headerFromBytes(bytes);
@@ -512,17 +532,22 @@ int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
         }
     }
 
+    Made done;
     if (got == kHeaderBytes) {
         src.skip(layout->skipped);
         if (map) loadMap(src, *layout, *map);
-        const std::size_t done = layout->runLength
-                                     ? readRunLength(src, *layout, map.get(), *planes, *n)
-                                     : readRaw(src, *layout, map.get(), *planes, *n);
-        if (done < *n && complete) {
-            std::memset(planes->blue.get() + done, 0, *n - done);
-            std::memset(planes->green.get() + done, 0, *n - done);
-            std::memset(planes->red.get() + done, 0, *n - done);
+        done = layout->runLength ? readRunLength(src, *layout, map.get(), *planes, *n)
+                                 : readRaw(src, *layout, map.get(), *planes, *n);
+        if (done.made < *n && complete) {
+            std::memset(planes->blue.get() + done.made, 0, *n - done.made);
+            std::memset(planes->green.get() + done.made, 0, *n - done.made);
+            std::memset(planes->red.get() + done.made, 0, *n - done.made);
         }
+    }
+    // A read that failed is no end of the file: nothing is handed out.
+    if (src.error() != 0) {
+        errno = src.error();
+        return 0;
     }
 
     *pHead = head;
@@ -531,7 +556,13 @@ int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
     pDesc->pBlue = planes->blue.release();
     pDesc->pGreen = planes->green.release();
     pDesc->pRed = planes->red.release();
+    missing = *n - done.whole;
     return 1;
+}
+
+int readImage(image_desc *pDesc, targa_header *pHead, const char *fName) {
+    std::size_t missing = 0;
+    return imgfile_detail::readImageFile(pDesc, pHead, fName, missing);
 }
 
 int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height) {

@@ -56,9 +56,10 @@ int readImageHead(targa_header *pHead, const char *fName);
 // applied (rows run bottom to top unless bit 5 of the descriptor, head.useless2[1], is set).
 // Pixels that a short file does not supply read as 0 (a pixel cut short keeps the bytes it
 // has). Returns 1, or 0 with errno set, printing nothing and with *pDesc and *pHead untouched
-// and nothing left allocated, when the file cannot be opened (errno from open), the header is
-// not one of the kinds above (EINVAL: an unknown type or colour-map type, a depth the type
-// does not allow, a colour-mapped image without a map, any file that is not a TGA image),
+// and nothing left allocated, when the file cannot be opened (errno from open), a read fails (errno
+// from read, such as EISDIR for a directory or EIO: a read error is not the end of the file), the
+// header is not one of the kinds above (EINVAL: an unknown type or colour-map type, a depth the
+// type does not allow, a colour-mapped image without a map, any file that is not a TGA image),
 // width x height exceeds the signed 32-bit range (EOVERFLOW) or memory runs out (ENOMEM).
 // Memory stays at the planes plus bounded buffers, whatever the header claims.
 // Planes already held by *pDesc are not released: call freeImage first.

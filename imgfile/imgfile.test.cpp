@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -204,17 +205,27 @@ TEST_F(ReadImage, FailedReadsLeaveTheRecordsUntouched) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(head.width, 0xABAB);
-    // No file, then one whose pixel count leaves the signed 32-bit range.
-    for (const int err : {ENOENT, EOVERFLOW}) {
-        if (err == EOVERFLOW) tgatest::writeFile(file, tgaHeader(65535, 65535));
-        errno = 0;
-        const Read r(file);
-        EXPECT_EQ(r.result, 0) << err;
-        EXPECT_EQ(errno, err);
-        EXPECT_EQ(r.head.width, 0xABAB);
-        EXPECT_EQ(r.width, 0);
-        EXPECT_EQ(r.pBlue, nullptr);
-        EXPECT_EQ(r.pRed, nullptr);
+    // No file, one whose pixel count leaves the signed 32-bit range, and reads that fail: a
+    // read error is no end of the file.
+    const auto huge = (dir / "huge.tga").string();
+    tgatest::writeFile(huge, tgaHeader(65535, 65535));
+    const std::pair<std::string, int> cases[] = {
+        {file, ENOENT}, {huge, EOVERFLOW}, {dir.path().string(), EISDIR}, {"/proc/self/mem", EIO}};
+    for (const auto &[name, err] : cases) {
+        std::optional<Read> r;
+        int error = 0;
+        const auto printed = tgatest::captured([&] {
+            errno = 0;
+            r.emplace(name);
+            error = errno;
+        });
+        EXPECT_EQ(printed.out + printed.err, "");
+        EXPECT_EQ(r->result, 0) << name;
+        EXPECT_EQ(error, err) << name;
+        EXPECT_EQ(r->head.width, 0xABAB);
+        EXPECT_EQ(r->width, 0);
+        EXPECT_EQ(r->pBlue, nullptr);
+        EXPECT_EQ(r->pRed, nullptr);
     }
 }
 
