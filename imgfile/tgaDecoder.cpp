@@ -26,8 +26,7 @@ namespace imgfile_detail {
 // The bytes, through one bounded buffer
 // ---------------------------------------------------------------------------------------------
 
-std::size_t ByteSource::fill(std::size_t want) {
-    if (end_ - pos_ >= want || ended_) return end_ - pos_;
+std::size_t ByteSource::refill(std::size_t want) {
     std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
@@ -35,10 +34,12 @@ std::size_t ByteSource::fill(std::size_t want) {
         const ssize_t r = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) error_ = errno;
-        if (r <= 0)
+        if (r <= 0) {
             ended_ = true;
-        else
+        } else {
             end_ += static_cast<std::size_t>(r);
+            read_ += static_cast<std::uint64_t>(r);
+        }
     }
     return end_ - pos_;
 }
@@ -61,7 +62,7 @@ std::size_t ByteSource::readInto(std::uint8_t *to, std::size_t n) {
         const ssize_t r = fdio::readUpTo(fd_, to + got, n - got);
         if (r > 0) {
             got += static_cast<std::size_t>(r);
-            taken_ += static_cast<std::uint64_t>(r);
+            read_ += static_cast<std::uint64_t>(r);
         }
         if (r < 0) error_ = errno;
         // A short count is the end of the file; an error ends it too.
@@ -74,7 +75,8 @@ bool ByteSource::holds(std::uint64_t need) const {
     if (fd_ < 0) return end_ - pos_ >= need;
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
-    return static_cast<std::uint64_t>(st.st_size) >= taken_ + need;
+    // What is consumed: what was read less what waits in the buffer.
+    return static_cast<std::uint64_t>(st.st_size) >= read_ - (end_ - pos_) + need;
 }
 
 namespace {

@@ -21,7 +21,7 @@ class ByteSource {
   public:
     // The bytes of `memory`, which must outlive the source; nothing is copied.
     explicit ByteSource(std::span<const std::uint8_t> memory)
-        : base_(memory.data()), end_(memory.size()), ended_(true) {}
+        : base_(memory.empty() ? &kNoByte : memory.data()), end_(memory.size()), ended_(true) {}
     // The descriptor `fd` from its current offset, through one buffer of kBufferBytes.
     explicit ByteSource(int fd) : fd_(fd), buffer_(kBufferBytes), base_(buffer_.data()) {}
     ByteSource(const ByteSource &) = delete;
@@ -29,12 +29,12 @@ class ByteSource {
 
     // Makes at least `want` (at most kBufferBytes) bytes available, unless the bytes end first;
     // returns how many are. A read error ends them too, and is kept for error().
-    std::size_t fill(std::size_t want);
-    const std::uint8_t *data() const { return base_ + pos_; }
-    void consume(std::size_t n) {
-        pos_ += n;
-        taken_ += n;
+    std::size_t fill(std::size_t want) {
+        if (end_ - pos_ >= want || ended_) return end_ - pos_;
+        return refill(want);
     }
+    const std::uint8_t *data() const { return base_ + pos_; }
+    void consume(std::size_t n) { pos_ += n; }
     // Drops n bytes, or what is left.
     void skip(std::uint64_t n);
     // Reads up to n bytes straight into `to`, the buffered ones first; returns the count.
@@ -45,11 +45,14 @@ class ByteSource {
     int error() const { return error_; }
 
   private:
+    std::size_t refill(std::size_t want);
+
+    static constexpr std::uint8_t kNoByte = 0;  // what an empty block's data() points at
     int fd_ = -1;
     std::vector<std::uint8_t> buffer_;
     const std::uint8_t *base_;
     std::size_t pos_ = 0, end_ = 0;
-    std::uint64_t taken_ = 0;  // bytes consumed since the start
+    std::uint64_t read_ = 0;  // bytes read from the descriptor so far
     bool ended_ = false;
     int error_ = 0;
 };
