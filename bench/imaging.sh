@@ -51,7 +51,8 @@ if [ -x "$bin/imagingKinds" ]; then
             --benchmark_repetitions=15 --benchmark_report_aggregates_only=true \
             --benchmark_enable_random_interleaving=true "$work/kinds" 2>/dev/null)
     median() { echo "$kinds" | awk -F, -v n="\"$1_median\"" '$1 == n { print $3 }'; }
-    for kind in raw24 raw32 raw16 grey8 grey16 map8 map16 rle24 rle32 rle16 rlegrey8 rlemap8; do
+    # The kinds are those of the store's table, as the benchmark names them.
+    for kind in $(echo "$kinds" | awk -F, '$1 ~ /^"readImage\/.*_median"$/ { gsub(/^"readImage\/|_median"$/, "", $1); print $1 }'); do
         ours=$(median "readImage/$kind")
         stb=$(median "stb_image/$kind")
         echo "imaging.readImage_vs_stb_image_$kind: $(ratio "$ours" "$stb")x stb_image (readImage $ours ms, stb_image $stb ms; goal <= 0.5x)"

@@ -1,6 +1,6 @@
 // readImage against stb_image's TGA reader (stbi_load_from_file, three channels out) for every
-// kind of TGA file, each a 1920 x 1080 picture with flat stretches and noise, written into
-// <directory> first.
+// kind of pixel of the store's table, uncompressed and run-length encoded, each a 1920 x 1080
+// picture with flat stretches and noise, written into <directory> first.
 // Usage: imagingKinds [benchmark flags] <directory>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -13,22 +13,32 @@
 #include <vector>
 
 #include "imgfile/imgfile.h"
+#include "imgfile/pixelKinds.h"
 
 namespace {
 
 constexpr unsigned kWidth = 1920, kHeight = 1080;
 
+using imgfile_detail::Pixel;
+
+// One file to read: a kind of the table, raw or run-length; colour-mapped ones have 24-bit
+// entries from index 0.
 struct Kind {
-    const char *name;
-    std::uint8_t type, depth;
+    std::string name;
+    imgfile_detail::PixelKind pixel;
+    std::uint8_t type;
 };
 
-// Every kind readImage decodes; colour-mapped ones have 24-bit entries from index 0.
-constexpr Kind kKinds[] = {
-    {"raw24", 2, 24},  {"raw32", 2, 32},  {"raw16", 2, 16},    {"grey8", 3, 8},
-    {"grey16", 3, 16}, {"map8", 1, 8},    {"map16", 1, 16},    {"rle24", 10, 24},
-    {"rle32", 10, 32}, {"rle16", 10, 16}, {"rlegrey8", 11, 8}, {"rlemap8", 9, 8},
-};
+std::vector<Kind> allKinds() {
+    std::vector<Kind> kinds;
+    for (const auto &k : imgfile_detail::kPixelKinds) {
+        const std::string name = k.name;
+        kinds.push_back({name, k, k.type});
+        const std::string rle = "rle" + (name.starts_with("raw") ? name.substr(3) : name);
+        kinds.push_back({rle, k, static_cast<std::uint8_t>(k.type + 8)});
+    }
+    return kinds;
+}
 
 // The picture: 64-pixel stretches of a flat colour per 32-row band, alternating with noise.
 std::uint32_t colourAt(unsigned x, unsigned y) {
@@ -41,23 +51,27 @@ std::uint32_t colourAt(unsigned x, unsigned y) {
 // The bytes of one pixel of `kind` for colour c (a map index for mapped kinds).
 std::string pixelBytes(const Kind &kind, std::uint32_t c) {
     const auto b = [](std::uint32_t v) { return static_cast<char>(v & 0xFFU); };
-    switch (kind.depth) {
-        case 8:
+    switch (kind.pixel.pixel) {
+        case Pixel::Grey8:
+        case Pixel::Index8:
             return {b(c)};
-        case 16:
-            if (kind.type % 8 == 3) return {b(c), b(0xFF)};
-            if (kind.type % 8 == 1) return {b(c), b((c >> 8) & 0x0FU)};
+        case Pixel::GreyAlpha16:
+            return {b(c), b(0xFF)};
+        case Pixel::Index16:
+            return {b(c), b((c >> 8) & 0x0FU)};
+        case Pixel::Rgb555:
             return {b(c), b((c >> 8) & 0x7FU)};
-        case 24:
+        case Pixel::Bgr24:
             return {b(c), b(c >> 8), b(c >> 16)};
-        default:
+        case Pixel::Bgra32:
             return {b(c), b(c >> 8), b(c >> 16), b(0xFF)};
     }
+    return {};
 }
 
 std::string fileOf(const Kind &kind) {
     const bool mapped = kind.type % 8 == 1;
-    const unsigned entries = mapped ? (kind.depth == 8 ? 256U : 4096U) : 0U;
+    const unsigned entries = mapped ? (kind.pixel.depth == 8 ? 256U : 4096U) : 0U;
     const auto b = [](unsigned v) { return static_cast<char>(v & 0xFFU); };
     std::string out{0,
                     b(mapped),
@@ -75,7 +89,7 @@ std::string fileOf(const Kind &kind) {
                     b(kWidth >> 8),
                     b(kHeight),
                     b(kHeight >> 8),
-                    b(kind.depth),
+                    b(kind.pixel.depth),
                     0x20};
     for (unsigned i = 0; i < entries; ++i)
         out += {b(i * 37), b(i * 91), b(i * 13 + 7)};
@@ -144,7 +158,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: %s [benchmark flags] <directory>\n", argv[0]);
         return EXIT_FAILURE;
     }
-    for (const Kind &kind : kKinds) {
+    for (const Kind &kind : allKinds()) {
         const std::string file = std::string(argv[1]) + "/" + kind.name + ".tga";
         const std::string bytes = fileOf(kind);
         std::FILE *f = std::fopen(file.c_str(), "wb");
@@ -153,10 +167,9 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], file.c_str());
             return EXIT_FAILURE;
         }
-        benchmark::RegisterBenchmark((std::string("readImage/") + kind.name).c_str(), readOurs,
-                                     file)
+        benchmark::RegisterBenchmark(("readImage/" + kind.name).c_str(), readOurs, file)
             ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark((std::string("stb_image/") + kind.name).c_str(), readStb, file)
+        benchmark::RegisterBenchmark(("stb_image/" + kind.name).c_str(), readStb, file)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -1,5 +1,6 @@
-// Fuzzes readImageHead and readImage on arbitrary file bytes against a small model of the
-// format: the header is the first 18 bytes (zero where the file is shorter, width and height
+// Fuzzes readImageHead on arbitrary file bytes, and the decoder behind readImage on the same
+// bytes in memory, against a small model of the format, whose kinds come from the table of
+// pixel kinds: the header is the first 18 bytes (zero where the file is shorter, width and height
 // little-endian); a kind that the reader does not decode is refused with EINVAL; otherwise the
 // identification field and the colour map are passed, the pixel stream (raw, or run-length
 // packets expanded) is decoded through the map or the 5-5-5, grey and 24/32-bit layouts, a
@@ -8,12 +9,17 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "fuzz/fuzzSupport.h"
 #include "imgfile/imgfile.h"
+#include "imgfile/pixelKinds.h"
+#include "imgfile/tgaDecoder.h"
 
 namespace {
+
+using imgfile_detail::Pixel;
 
 const std::string &scratchTga() {
     static const std::string path = tgatest::scratchFile("input.tga");
@@ -41,33 +47,35 @@ class Model {
         const unsigned idlength = at(0), mapType = at(1), type = at(2), depth = at(16);
         const unsigned mapFirst = le16(3), mapLength = le16(5), mapDepth = at(7);
         const std::size_t n = std::size_t{le16(12)} * le16(14);
-        const unsigned kind = type > 8 ? type - 8 : type;
+        kind_ = type > 8 ? type - 8 : type;
         if (!(type <= 3 || (type >= 9 && type <= 11)) || mapType > 1) return false;
         out.assign(n, Bgr{});
         std::size_t pos = 18;
         rle_ = false;
         if (type == 0 || depth == 0) {
-            pixel_ = 24;
+            pixel_ = Pixel::Bgr24;
+            size_ = 3;
         } else {
             const std::size_t entry = (mapDepth + 7) / 8;
-            if (kind == 1) {
-                if (mapType != 1 || mapLength == 0 || (depth != 8 && depth != 16)) return false;
+            const auto *kind = imgfile_detail::pixelKindOf(kind_, depth);
+            if (kind == nullptr) return false;
+            if (kind_ == 1) {
+                if (mapType != 1 || mapLength == 0) return false;
                 if (mapDepth != 15 && mapDepth != 16 && mapDepth != 24 && mapDepth != 32)
                     return false;
             }
-            if (kind == 2 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
-            if (kind == 3 && depth != 8 && depth != 16) return false;
             pos += idlength;
             map_.assign(65536, Bgr{});
             for (unsigned i = 0; mapType == 1 && i < mapLength; ++i, pos += entry) {
-                if (kind == 1 && present(pos + entry - 1) && mapFirst + i < 65536)
+                if (kind_ == 1 && present(pos + entry - 1) && mapFirst + i < 65536)
                     map_[mapFirst + i] = mapDepth <= 16 ? from555(le16(pos))
                                                         : Bgr{at(pos), at(pos + 1), at(pos + 2)};
             }
-            pixel_ = kind == 3 ? 300 + depth : kind == 1 ? 100 + depth : depth;
+            pixel_ = kind->pixel;
+            size_ = (depth + 7) / 8;
             rle_ = type > 8;
         }
-        const std::size_t size = pixel_ % 100 == 15 ? 2 : (pixel_ % 100 + 7) / 8;
+        const std::size_t size = size_;
         std::size_t k = 0;
         while (k < n && present(pos)) {
             if (!rle_) {
@@ -98,27 +106,27 @@ class Model {
     }
     Bgr pixelAt(std::size_t p) const {
         switch (pixel_) {
-            case 15:
-            case 16:
+            case Pixel::Rgb555:
                 return from555(le16(p));
-            case 24:
-            case 32:
+            case Pixel::Bgr24:
+            case Pixel::Bgra32:
                 return {at(p), at(p + 1), at(p + 2)};
-            case 108:
+            case Pixel::Index8:
                 return map_[at(p)];
-            case 116:
+            case Pixel::Index16:
                 return map_[le16(p)];
-            case 308:
-            case 316:
+            case Pixel::Grey8:
+            case Pixel::GreyAlpha16:
                 return {at(p), at(p), at(p)};
-            default:
-                return {};
         }
+        return {};
     }
 
     const std::vector<std::uint8_t> &bytes_;
     std::vector<Bgr> map_;
-    unsigned pixel_ = 24;
+    Pixel pixel_ = Pixel::Bgr24;
+    std::size_t size_ = 3;
+    unsigned kind_ = 0;
     bool rle_ = false;
 };
 
@@ -162,7 +170,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     image_desc desc{};
     std::memset(&head, 0xA5, sizeof head);
     errno = 0;
-    if (readImage(&desc, &head, scratchTga().c_str()) != 1) {
+    imgfile_detail::ByteSource src{std::span<const std::uint8_t>(bytes)};
+    std::size_t missing = 0;
+    if (imgfile_detail::decode(src, &desc, &head, missing) != 1) {
         // A refused kind, or running out of memory; then nothing is handed out.
         FUZZ_CHECK(decodable ? errno == ENOMEM : errno == EINVAL);
         FUZZ_CHECK(desc.pRed == nullptr && desc.pGreen == nullptr && desc.pBlue == nullptr);

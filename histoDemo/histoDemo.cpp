@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "chartPainter/checkedCharts.h"
 #include "histoDemo/messages.h"
+#include "imgfile/tgaDecoder.h"
 #include "stdstreams/stdstreams.h"
 
 namespace {
@@ -45,11 +47,15 @@ int staircase() {
 int imageHistogram(const char *file) {
     image_desc img{};
     targa_header head{};
-    if (readImage(&img, &head, file) != 1) {
+    std::size_t missing = 0;
+    if (imgfile_detail::readImageFile(&img, &head, file, missing) != 1) {
         std::fprintf(stderr, kFileFailed, file,
                      errno == EINVAL ? kNotReadable : std::strerror(errno));
         return EXIT_FAILURE;
     }
+    // A cut file is charted, but not taken for a dark picture.
+    if (missing > 0)
+        std::fprintf(stderr, kPixelsMissing, file, missing, std::size_t{img.width} * img.height);
     int heights[3 * histoDemo::kBins];
     histoDemo::barHeights(img, heights);
     const int pixels = img.width * img.height;

@@ -16,9 +16,11 @@ void barHeights(const image_desc &img, int (&heights)[3 * kBins]);
 // The program after its options: no argument draws the staircase; one argument, FILE, draws
 // the histogram of the image in FILE (any TGA kind that readImage decodes). Any other argument
 // shape (more than one argument, an empty one, one that starts with '-') prints the usage line
-// on the standard error and returns 2. A file that cannot be read or is refused returns 1 with
-// "FILE: reason" on the standard error and nothing written. Otherwise returns 0, or 1 when the
-// chart could not be written (reported by the chart).
+// on the standard error and returns 2. A file that cannot be read (a directory, a read error)
+// or is refused returns 1 with "FILE: reason" on the standard error and nothing written. A file
+// shorter than its header says is charted with its missing pixels black, and one line on the
+// standard error says how many were missing. Otherwise returns 0, or 1 when the chart could
+// not be written (reported by the chart).
 int run(int argc, char **argv);
 
 }  // namespace histoDemo

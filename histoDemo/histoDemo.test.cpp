@@ -58,10 +58,10 @@ std::string names(const tgatest::TempDir &dir) {
 // The chart of a run that should have drawn one, after checking what the run printed; empty
 // when test.tga is not a whole chart.
 std::string drawnChart(const tgatest::RunResult &result, const tgatest::TempDir &dir,
-                       const std::string &out) {
+                       const std::string &out, const std::string &err = "") {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, out);
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, err);
     const std::string tga = tgatest::readFile(dir / "test.tga");
     EXPECT_EQ(tga.size(), 1080018u);
     EXPECT_EQ(tga.substr(0, 18), kChartHeader);
@@ -254,6 +254,12 @@ TEST(histoDemo, DrawsTheHistogramOfAnImageFile) {
     // 500 pixels high, from row 549 up to row 50; blue bin 2 is empty.
     EXPECT_EQ(pixelsAt(tga, {{60, 549}, {60, 50}, {60, 49}, {544, 50}, {308, 50}, {76, 548}}),
               "255,0,0 255,0,0 255,255,255 0,255,0 0,0,255 255,255,255");
+
+    // Cut inside the fifth pixel: charted all the same, the missing pixels black and said.
+    tgatest::writeFile(dir / "cut.tga", tgatest::tgaHeader(3, 2) + pixels.substr(0, 13));
+    drawnChart(
+        runIn(dir, {demo, "cut.tga"}), dir, "count_bgr is 111\nnbofpix is 6\n",
+        "cut.tga: the file ends early, 2 of its 6 pixels are missing and charted as black\n");
 }
 
 TEST(histoDemo, RefusesOtherArgumentsAndFilesItCannotRead) {
@@ -270,9 +276,11 @@ TEST(histoDemo, RefusesOtherArgumentsAndFilesItCannotRead) {
     }
     tgatest::writeFile(dir / "photo.tga",
                        std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + std::string(13, '\0'));
+    std::filesystem::create_directory(dir / "pics");
     const std::pair<std::string, std::string> cases[] = {
         {"photo.tga", "photo.tga: not a TGA image of a kind that can be read\n"},
         {"missing.tga", "missing.tga: No such file or directory\n"},
+        {"pics", "pics: Is a directory\n"},
     };
     for (const auto &[file, err] : cases) {
         const auto result = runIn(dir, {demo, file});
@@ -280,7 +288,7 @@ TEST(histoDemo, RefusesOtherArgumentsAndFilesItCannotRead) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, err);
     }
-    EXPECT_EQ(names(dir), "photo.tga ");
+    EXPECT_EQ(names(dir), "photo.tga pics ");
 }
 
 }  // namespace

@@ -13,5 +13,8 @@ inline constexpr char kDescription[] =
     "test.tga in the working directory and prints the colour selector and pixel count.\n";
 // On the standard error: the image file and why it cannot be drawn.
 inline constexpr char kFileFailed[] = "%s: %s\n";
+// On the standard error: an image file shorter than its header says, charted all the same.
+inline constexpr char kPixelsMissing[] =
+    "%s: the file ends early, %zu of its %zu pixels are missing and charted as black\n";
 inline constexpr char kNotReadable[] = "not a TGA image of a kind that can be read";
 }  // namespace histoDemo_msg

@@ -56,9 +56,10 @@ int readImageHead(targa_header *pHead, const char *fName);
 // applied (rows run bottom to top unless bit 5 of the descriptor, head.useless2[1], is set).
 // Pixels that a short file does not supply read as 0 (a pixel cut short keeps the bytes it
 // has). Returns 1, or 0 with errno set, printing nothing and with *pDesc and *pHead untouched
-// and nothing left allocated, when the file cannot be opened (errno from open), the header is
-// not one of the kinds above (EINVAL: an unknown type or colour-map type, a depth the type
-// does not allow, a colour-mapped image without a map, any file that is not a TGA image),
+// and nothing left allocated, when the file cannot be opened (errno from open), a read fails (errno
+// from read, such as EISDIR for a directory or EIO: a read error is not the end of the file), the
+// header is not one of the kinds above (EINVAL: an unknown type or colour-map type, a depth the
+// type does not allow, a colour-mapped image without a map, any file that is not a TGA image),
 // width x height exceeds the signed 32-bit range (EOVERFLOW) or memory runs out (ENOMEM).
 // Memory stays at the planes plus bounded buffers, whatever the header claims.
 // Planes already held by *pDesc are not released: call freeImage first.
@@ -72,13 +73,19 @@ int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height);
 
 // Writes an uncompressed 24-bit true-colour file: an 18-byte header that says so (identification
 // length 0, colour-map type 0, type 2, depth 24), with the caller's colour-map fields and
-// origin, the descriptor's width and height, and only bits 4 and 5 of head's descriptor byte;
-// then the planes' pixels, blue, green, red each. head itself is not changed. Prints the header
-// fields written ("[read mem_targa] Header : ...") on the standard output first. Returns 1, or 0
-// with a message on the standard error naming the file when it cannot be created, written or
-// closed. A descriptor that cannot be written (planes missing, EINVAL; width x height beyond
-// the signed 32-bit range, EOVERFLOW) is refused with the write message before the file is
-// created or truncated, and nothing is printed on the standard output.
+// origin, the descriptor's width and height, and bits 4 to 7 (origin, interleave) of head's
+// descriptor byte; then the planes' pixels, blue, green, red each. head itself is not changed.
+// Prints the header fields written ("[read mem_targa] Header : ...") on the standard output
+// once the file is open. Returns 1, or 0 with a message on the standard error naming the file
+// when it cannot be created, written or closed. A descriptor that cannot be written (planes
+// missing, EINVAL; width x height beyond the signed 32-bit range, EOVERFLOW) is refused with
+// the write message before any file is touched, and nothing is printed on the standard output.
+// The image is written to a new file beside the file fName leads to (links followed; a
+// dangling link's target is created) and renamed over it once complete, so a failure leaves
+// the old file as it was; a regular file replaced passes on its permission bits and, where
+// allowed, its owner. Written in place instead: what is not a regular file, a file that may
+// not be written, /dev/fd/N, /proc/self/fd/N, /dev/stdout, /dev/stderr, and a file whose
+// directory refuses new files (EACCES, EPERM).
 int writeImage(image_desc iDesc, targa_header head, const char *fName);
 
 // Releases the three planes and sets them to null; calling it again releases nothing.

@@ -3,11 +3,18 @@
 #include "imgfile/imgfile.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -97,6 +104,11 @@ std::string tool(const std::string &name) {
     return {};
 }
 
+// How many entries a directory holds.
+std::ptrdiff_t entries(const std::filesystem::path &dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), {});
+}
+
 class ImageFile : public testing::Test {
   protected:
     tgatest::TempDir dir;
@@ -118,11 +130,12 @@ TEST_F(WriteImage, HeaderSaysWhatTheFileHolds) {
     Image d{};
     pattern(d, 3, 2);
     // A run-length colour-mapped 32-bit header with an identification length: the file holds
-    // none of that, only the descriptor's size, the map fields and origin, and bits 4-5.
+    // none of that, only the descriptor's size, the map fields and origin, and bits 4-7 (origin
+    // and interleave, since the rows go out in the order they came in).
     const targa_header head = {7, 1, 9, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 640, 480, {32, 0xFF}};
     EXPECT_EQ(write(d, head, file), "[read mem_targa] Header : 0 0 2 3 2 \n");
     EXPECT_EQ(tgatest::readFile(file),
-              Bytes("\0\0\2\1\2\3\4\5\6\7\x08\x09\3\0\2\0\x18\x30", 18) + pixels(d));
+              Bytes("\0\0\2\1\2\3\4\5\6\7\x08\x09\3\0\2\0\x18\xF0", 18) + pixels(d));
 }
 
 class ReadImage : public ImageFile {};
@@ -186,17 +199,27 @@ TEST_F(ReadImage, FailedReadsLeaveTheRecordsUntouched) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(head.width, 0xABAB);
-    // No file, then one whose pixel count leaves the signed 32-bit range.
-    for (const int err : {ENOENT, EOVERFLOW}) {
-        if (err == EOVERFLOW) tgatest::writeFile(file, tgaHeader(65535, 65535));
-        errno = 0;
-        const Read r(file);
-        EXPECT_EQ(r.result, 0) << err;
-        EXPECT_EQ(errno, err);
-        EXPECT_EQ(r.head.width, 0xABAB);
-        EXPECT_EQ(r.width, 0);
-        EXPECT_EQ(r.pBlue, nullptr);
-        EXPECT_EQ(r.pRed, nullptr);
+    // No file, one whose pixel count leaves the signed 32-bit range, and reads that fail: a
+    // read error is no end of the file.
+    const auto huge = (dir / "huge.tga").string();
+    tgatest::writeFile(huge, tgaHeader(65535, 65535));
+    const std::pair<std::string, int> cases[] = {
+        {file, ENOENT}, {huge, EOVERFLOW}, {dir.path().string(), EISDIR}, {"/proc/self/mem", EIO}};
+    for (const auto &[name, err] : cases) {
+        std::optional<Read> r;
+        int error = 0;
+        const auto printed = tgatest::captured([&] {
+            errno = 0;
+            r.emplace(name);
+            error = errno;
+        });
+        EXPECT_EQ(printed.out + printed.err, "");
+        EXPECT_EQ(r->result, 0) << name;
+        EXPECT_EQ(error, err) << name;
+        EXPECT_EQ(r->head.width, 0xABAB);
+        EXPECT_EQ(r->width, 0);
+        EXPECT_EQ(r->pBlue, nullptr);
+        EXPECT_EQ(r->pRed, nullptr);
     }
 }
 
@@ -256,6 +279,70 @@ TEST_F(WriteImage, RefusesABadDescriptorBeforeTouchingTheFile) {
         EXPECT_EQ(errno, err);
         EXPECT_EQ(tgatest::readFile(file), "an earlier image");
     }
+}
+
+// The new image replaces the file the name leads to only once complete: a link stays a link,
+// the file keeps its permission bits, and nothing else is left in the directory.
+TEST_F(WriteImage, ReplacesTheFileBehindTheNameOnlyWhenComplete) {
+    Image d{};
+    pattern(d, 3, 2);
+    tgatest::writeFile(dir / "old.tga", "an earlier image");
+    ASSERT_EQ(chmod((dir / "old.tga").c_str(), 0640), 0);
+    std::filesystem::create_symlink("old.tga", dir / "link.tga");
+    std::filesystem::create_symlink("sub/new.tga", dir / "dangling.tga");
+    std::filesystem::create_directory(dir / "sub");
+    write(d, makeHeader(3, 2), (dir / "link.tga").string());
+    write(d, makeHeader(3, 2), (dir / "dangling.tga").string());
+    const Bytes image = tgaHeader(3, 2) + pixels(d);
+    for (const char *name : {"old.tga", "sub/new.tga"})
+        EXPECT_EQ(tgatest::readFile(dir / name), image) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.tga"));
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "old.tga").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(entries(dir.path()) + entries(dir / "sub"), 5);
+
+    // A full disk: a 64 KiB file system of the child's own, an image of 120 KB.
+    tgatest::Child child([&] {
+        const std::string here = dir.path().string();
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tgakit", here.c_str(), "tmpfs", 0, "size=64k") != 0)
+            _exit(2);
+        if (writeImage(d, makeHeader(3, 2), file.c_str()) != 1) _exit(3);
+        Image big{};
+        pattern(big, 200, 200);
+        std::printf("%d %d %d", writeImage(big, makeHeader(200, 200), file.c_str()),
+                    tgatest::readFile(file) == image, int(entries(dir.path())));
+    });
+    const int status = child.wait();
+    if (status == 2) GTEST_SKIP() << "no mount namespace here (needs root) for the full-disk case";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(child.out().substr(child.out().rfind('\n') + 1), "0 1 1");
+    EXPECT_EQ(child.err(), "Cannot write the file \"" + file + "\".\n");
+}
+
+// Where renaming cannot work, the file is written in place as before: a character device, a
+// name that stands for a descriptor, a writable file in a directory that refuses new files.
+TEST_F(WriteImage, WritesInPlaceWhereNoNewFileCanTakeTheName) {
+    Image d{};
+    pattern(d, 3, 2);
+    EXPECT_EQ(write(d, makeHeader(3, 2), "/dev/null"), "[read mem_targa] Header : 0 0 2 3 2 \n");
+    // Standard output a pipe: the header line and the image, twice, and no file made.
+    tgatest::Child child([&] {
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+        for (const char *name : {"/dev/stdout", "/dev/fd/1"})
+            if (writeImage(d, makeHeader(3, 2), name) != 1) _exit(3);
+    });
+    EXPECT_EQ(child.wait(), 0);
+    const Bytes once = "[read mem_targa] Header : 0 0 2 3 2 \n" + tgaHeader(3, 2) + pixels(d);
+    EXPECT_EQ(child.out(), once + once);
+    if (geteuid() == 0) GTEST_SKIP() << "root may create files in any directory";
+    tgatest::writeFile(file, "an earlier image");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0500), 0);
+    write(d, makeHeader(3, 2), file);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_EQ(tgatest::readFile(file), tgaHeader(3, 2) + pixels(d));
 }
 
 TEST(mallocImage, AllocatesThreePlanesOrNothing) {

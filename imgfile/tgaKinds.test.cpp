@@ -1,16 +1,20 @@
-// Tests of readImage over every kind of TGA file: hand-made files with their planes as
-// literals, refused headers, hostile files, and files written and decoded by ImageMagick and
-// netpbm.
+// Tests of the decoder over every kind of TGA file: hand-made bytes with their planes as
+// literals, every kind of the table of pixel kinds, refused headers, hostile files, and files
+// written and decoded by ImageMagick and netpbm.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "imgfile/imgfile.h"
+#include "imgfile/pixelKinds.h"
+#include "imgfile/tgaDecoder.h"
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -51,16 +55,34 @@ struct Head {
     }
 };
 
+using Reader = std::function<int(image_desc *, targa_header *)>;
+
+// readImage of a file.
+Reader fromFile(const std::string &file) {
+    return
+        [file](image_desc *out, targa_header *head) { return readImage(out, head, file.c_str()); };
+}
+
+// The decoder over bytes in memory.
+Reader fromMemory(const std::string &bytes) {
+    return [&bytes](image_desc *out, targa_header *head) {
+        imgfile_detail::ByteSource src(
+            std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
+        std::size_t missing = 0;
+        return imgfile_detail::decode(src, out, head, missing);
+    };
+}
+
 struct Read {
     image_desc d{};
     targa_header head{};
     int result = 0;
     int error = 0;
     tgatest::Printed printed;
-    explicit Read(const std::string &file)
+    explicit Read(const Reader &read)
         : printed(tgatest::captured([&] {
               errno = 0;
-              result = readImage(&d, &head, file.c_str());
+              result = read(&d, &head);
               error = errno;
           })) {}
     ~Read() { freeImage(&d); }
@@ -80,16 +102,50 @@ struct Read {
 const Bytes kPicture("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11\x12",
                      18);
 const Bytes kBlack(3, '\0');
+// 5-5-5 values (attribute bit set on the fourth) and what they widen to.
+const Bytes kRgb555("\x00\x7C\xE0\x03\x1F\x00\x21\x84\x04\x41\xD1\x0B", 12);
+const Bytes kWidened("\x00\x00\xFF\x00\xFF\x00\xFF\x00\x00\x08\x08\x08\x21\x42\x84\x8C\xF7\x10",
+                     18);
+
+// The six pixels of a picture in the layout of `pixel`, the colour map of 24-bit entries they
+// need, and the planes they decode to.
+struct Sample {
+    Bytes map, pixels, planes;
+};
+Sample sampleOf(imgfile_detail::Pixel pixel) {
+    using imgfile_detail::Pixel;
+    const Bytes grey("\x10\x20\x30\x40\x50\x60", 6);
+    Bytes greys, greyAlpha, bgra, reversed;
+    for (std::size_t i = 0; i < 6; ++i) {
+        greys += Bytes(3, grey[i]);
+        greyAlpha += Bytes{grey[i], '\x7F'};
+        bgra += kPicture.substr(3 * i, 3) + char(0x80 + i);
+        reversed += kPicture.substr(15 - 3 * i, 3);
+    }
+    switch (pixel) {
+        case Pixel::Bgr24:
+            return {"", kPicture, kPicture};
+        case Pixel::Bgra32:
+            return {"", bgra, kPicture};
+        case Pixel::Rgb555:
+            return {"", kRgb555, kWidened};
+        case Pixel::Grey8:
+            return {"", grey, greys};
+        case Pixel::GreyAlpha16:
+            return {"", greyAlpha, greys};
+        case Pixel::Index8:
+            return {kPicture, Bytes("\5\4\3\2\1\0", 6), reversed};
+        case Pixel::Index16:
+            return {kPicture, Bytes("\5\0\4\0\3\0\2\0\1\0\0\0", 12), reversed};
+    }
+    return {};
+}
 
 class Kinds : public testing::Test {
   protected:
-    tgatest::TempDir dir;
-    const std::string file = (dir / "k.tga").string();
-
-    // Reads `bytes` as a file; the test stops unless it gives a 3 x 2 image.
-    Bytes decode(const Bytes &bytes) {
-        tgatest::writeFile(file, bytes);
-        const Read r(file);
+    // Decodes `bytes`; the test stops unless they give a 3 x 2 image.
+    static Bytes decode(const Bytes &bytes) {
+        const Read r(fromMemory(bytes));
         EXPECT_EQ(r.result, 1);
         EXPECT_EQ(r.printed.out + r.printed.err, "");
         if (r.result != 1 || r.d.width != 3 || r.d.height != 2) return "not a 3 x 2 image";
@@ -97,33 +153,28 @@ class Kinds : public testing::Test {
     }
 };
 
-TEST_F(Kinds, UncompressedKindsGiveTheirPlanes) {
-    // 5-5-5 values (attribute bit set on the fourth) and what they widen to.
-    const Bytes rgb555("\x00\x7C\xE0\x03\x1F\x00\x21\x84\x04\x41\xD1\x0B", 12);
-    const Bytes widened("\x00\x00\xFF\x00\xFF\x00\xFF\x00\x00\x08\x08\x08\x21\x42\x84\x8C\xF7\x10",
-                        18);
-    Bytes bgra;
-    for (std::size_t i = 0; i < 6; ++i)
-        bgra += kPicture.substr(3 * i, 3) + char(0x80 + i);
-    const Bytes grey("\x10\x20\x30\x40\x50\x60", 6);
-    Bytes greys;
-    for (const char g : grey)
-        greys += Bytes(3, g);
-    Bytes greyAlpha;
-    for (const char g : grey)
-        greyAlpha += Bytes{g, '\x7F'};
+// Every kind of the table, uncompressed and as one raw run-length packet.
+TEST_F(Kinds, EveryKindOfTheTableGivesItsPlanes) {
+    for (const auto &kind : imgfile_detail::kPixelKinds) {
+        const Sample sample = sampleOf(kind.pixel);
+        Head head{.type = kind.type, .depth = kind.depth};
+        if (!sample.map.empty()) head.mapType = 1, head.mapLength = 6, head.mapDepth = 24;
+        EXPECT_EQ(decode(head.bytes() + sample.map + sample.pixels), sample.planes) << kind.name;
+        head.type = static_cast<std::uint8_t>(head.type + 8);
+        EXPECT_EQ(decode(head.bytes() + sample.map + "\x05" + sample.pixels), sample.planes)
+            << kind.name;
+    }
+}
 
+TEST_F(Kinds, UncompressedKindsGiveTheirPlanes) {
     // An identification field, then a colour map that a true-colour image does not use.
     const Head withId{.type = 2, .depth = 24, .idlength = 3};
     const Head withMap{
         .type = 2, .depth = 24, .mapType = 1, .mapFirst = 5, .mapLength = 2, .mapDepth = 24};
     EXPECT_EQ(decode(withId.bytes() + "abc" + kPicture), kPicture);
     EXPECT_EQ(decode(withMap.bytes() + Bytes(6, '\x55') + kPicture), kPicture);
-    EXPECT_EQ(decode(Head{.type = 2, .depth = 32}.bytes() + bgra), kPicture);
-    EXPECT_EQ(decode(Head{.type = 2, .depth = 16}.bytes() + rgb555), widened);
-    EXPECT_EQ(decode(Head{.type = 2, .depth = 15}.bytes() + rgb555), widened);
-    EXPECT_EQ(decode(Head{.type = 3, .depth = 8}.bytes() + grey), greys);
-    EXPECT_EQ(decode(Head{.type = 3, .depth = 16}.bytes() + greyAlpha), greys);
+    // Depth 15 is 5-5-5 as 16 is; the other kinds of the table are tested above.
+    EXPECT_EQ(decode(Head{.type = 2, .depth = 15}.bytes() + kRgb555), kWidened);
     // Type 0 or depth 0, as the writer once put out from a zeroed header: 24-bit from byte 18.
     EXPECT_EQ(decode(Head{.type = 0, .depth = 0, .idlength = 2}.bytes() + kPicture), kPicture);
     EXPECT_EQ(decode(Head{.type = 2, .depth = 0}.bytes() + kPicture), kPicture);
@@ -206,9 +257,9 @@ TEST_F(Kinds, HostileFilesStayBounded) {
         six += "\x0A\x0B\x0C";
     EXPECT_EQ(decode(bigMap.bytes() + map + "\x85\xFE\xFF"), six);
     // A huge claim in a tiny run-length file: zeroed planes, read no further than the file.
-    tgatest::writeFile(file, Head{.type = 10, .depth = 24, .width = 4000, .height = 4000}.bytes() +
-                                 "\xFF\x01\x02\x03");
-    const Read r(file);
+    const Bytes tiny =
+        Head{.type = 10, .depth = 24, .width = 4000, .height = 4000}.bytes() + "\xFF\x01\x02\x03";
+    const Read r(fromMemory(tiny));
     ASSERT_EQ(r.result, 1);
     ASSERT_EQ(r.d.width, 4000);
     ASSERT_EQ(r.d.height, 4000);
@@ -236,8 +287,7 @@ TEST_F(Kinds, OtherFilesAreRefusedWithEinvalAndNothingAllocated) {
     for (const Head &h : refused)
         files.push_back(h.bytes() + kPicture);
     for (const Bytes &bytes : files) {
-        tgatest::writeFile(file, bytes);
-        const Read r(file);
+        const Read r(fromMemory(bytes));
         EXPECT_EQ(r.result, 0) << testing::PrintToString(bytes);
         EXPECT_EQ(r.error, EINVAL);
         EXPECT_EQ(r.printed.out + r.printed.err, "");
@@ -285,6 +335,8 @@ Bytes rgbOf(const Read &r) {
 
 class Oracles : public Kinds {
   protected:
+    tgatest::TempDir dir;
+    const std::string file = (dir / "k.tga").string();
     const std::string convert = tool("convert"), tgatoppm = tool("tgatoppm"),
                       ppmtotga = tool("ppmtotga");
     const std::string ppm = (dir / "in.ppm").string();
@@ -314,7 +366,7 @@ class Oracles : public Kinds {
     // readImage of `tga` matches what `oracle` decodes; so does writeImage's copy, in both tools.
     void check(const std::string &what, const Bytes &decoded) {
         SCOPED_TRACE(what);
-        const Read r(file);
+        const Read r(fromFile(file));
         ASSERT_EQ(r.result, 1);
         ASSERT_EQ(r.d.width, 5);
         ASSERT_EQ(r.d.height, 3);
@@ -361,7 +413,7 @@ TEST_F(Oracles, NetpbmFilesOfEveryKind) {
         argv.insert(argv.end(), options.begin(), options.end());
         const auto made = tgatest::run(argv);
         ASSERT_EQ(made.exitCode, 0) << made.err;
-        const Read r(file);
+        const Read r(fromFile(file));
         ASSERT_EQ(r.result, 1);
         check(testing::PrintToString(options), byNetpbm(file, (r.head.useless2[1] & 0x20) != 0, 5));
     }
