@@ -425,13 +425,11 @@ TEST_P(StandardStreams, Case) {
 
 INSTANTIATE_TEST_SUITE_P(
     client, StandardStreams,
-    testing::Values(
-        tgatest::ProgramCase{"closedConsole", {}, "<&-", 0, kStart, ""},
-        tgatest::ProgramCase{"closedOutputs", {}, ">&- 2>&-", 1, "", "", "transforme x\n"},
-        tgatest::ProgramCase{
-            "failingConsole", {}, "</", 1, kStart, "Lecture de la console: Is a directory\n"},
-        tgatest::ProgramCase{
-            "fullDisk", {}, ">/dev/full", 1, "", "client: No space left on device\n"}),
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"closedConsole", {}, "<&-", 0, kStart, ""},
+        {"closedOutputs", {}, ">&- 2>&-", 1, "", "", "transforme x\n"},
+        {"failingConsole", {}, "</", 1, kStart, "Lecture de la console: Is a directory\n"},
+        {"fullDisk", {}, ">/dev/full", 1, "", "client: No space left on device\n"}}),
     tgatest::rowName);
 
 TEST_F(client, EndsWithZeroWhenTheServerLeaves) {

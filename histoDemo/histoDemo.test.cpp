@@ -201,11 +201,10 @@ TEST_P(StandardStreams, Case) {
 
 INSTANTIATE_TEST_SUITE_P(
     histoDemo, StandardStreams,
-    testing::Values(
-        tgatest::ProgramCase{
-            "fullDisk", {}, ">/dev/full", 1, "", "histoDemo: No space left on device\n"},
-        tgatest::ProgramCase{"closedOutput", {}, ">&-", 1, "", "histoDemo: Bad file descriptor\n"},
-        tgatest::ProgramCase{"allClosed", {}, "<&- >&- 2>&-", 1, "", ""}),
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"fullDisk", {}, ">/dev/full", 1, "", "histoDemo: No space left on device\n"},
+        {"closedOutput", {}, ">&-", 1, "", "histoDemo: Bad file descriptor\n"},
+        {"allClosed", {}, "<&- >&- 2>&-", 1, "", ""}}),
     tgatest::rowName);
 
 // ImageMagick, a reader written elsewhere, must see a 600 by 600 image with its origin at

@@ -48,11 +48,9 @@ TEST_P(StandardStreams, Case) {
 
 INSTANTIATE_TEST_SUITE_P(
     matrixDemo, StandardStreams,
-    testing::Values(
-        tgatest::ProgramCase{
-            "fullDisk", {}, ">/dev/full", 1, "", "matrixDemo: No space left on device\n"},
-        tgatest::ProgramCase{
-            "closedOutput", {}, ">&-", 1, "", "matrixDemo: Bad file descriptor\n"}),
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"fullDisk", {}, ">/dev/full", 1, "", "matrixDemo: No space left on device\n"},
+        {"closedOutput", {}, ">&-", 1, "", "matrixDemo: Bad file descriptor\n"}}),
     tgatest::rowName);
 
 }  // namespace

@@ -459,12 +459,10 @@ TEST_P(StandardStreams, Case) {
 
 INSTANTIATE_TEST_SUITE_P(
     server, StandardStreams,
-    testing::Values(
-        tgatest::ProgramCase{"closedOutput", {}, "<&- >&-", 1, "", "server: Bad file descriptor\n"},
-        tgatest::ProgramCase{
-            "fullDisk", {}, "<&- >/dev/full", 1, "", "server: No space left on device\n"},
-        tgatest::ProgramCase{
-            "failingConsole", {}, "</", 1, "", "Lecture de la console: Is a directory\n"}),
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"closedOutput", {}, "<&- >&-", 1, "", "server: Bad file descriptor\n"},
+        {"fullDisk", {}, "<&- >/dev/full", 1, "", "server: No space left on device\n"},
+        {"failingConsole", {}, "</", 1, "", "Lecture de la console: Is a directory\n"}}),
     tgatest::rowName);
 
 TEST_F(server, StartsOnAMachineWithALongName) {

@@ -318,23 +318,22 @@ TEST_P(StandardStreams, Case) {
 }
 
 const std::string kNoThresholds = "maxi is 0\nIn the set < 921, there are 3 images\n";
-INSTANTIATE_TEST_SUITE_P(
-    sizeAnalyser, StandardStreams,
-    testing::Values(tgatest::ProgramCase{"fullDisk",
-                                         {SIZE_ANALYSER_TEST_DIR},
-                                         ">/dev/full",
-                                         1,
-                                         "",
-                                         "sizeAnalyser: No space left on device\n"},
-                    tgatest::ProgramCase{
-                        "closedInput", {SIZE_ANALYSER_TEST_DIR}, "<&-", 0, kNoThresholds, ""},
-                    tgatest::ProgramCase{"failingInput",
-                                         {SIZE_ANALYSER_TEST_DIR},
-                                         "</",
-                                         1,
-                                         kNoThresholds,
-                                         "sizeAnalyser: standard input: Is a directory\n"}),
-    tgatest::rowName);
+INSTANTIATE_TEST_SUITE_P(sizeAnalyser, StandardStreams,
+                         testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+                             {"fullDisk",
+                              {SIZE_ANALYSER_TEST_DIR},
+                              ">/dev/full",
+                              1,
+                              "",
+                              "sizeAnalyser: No space left on device\n"},
+                             {"closedInput", {SIZE_ANALYSER_TEST_DIR}, "<&-", 0, kNoThresholds, ""},
+                             {"failingInput",
+                              {SIZE_ANALYSER_TEST_DIR},
+                              "</",
+                              1,
+                              kNoThresholds,
+                              "sizeAnalyser: standard input: Is a directory\n"}}),
+                         tgatest::rowName);
 
 // Descriptor 0 taken from `fd` for the length of a scope.
 class StdinFrom {
