@@ -224,16 +224,16 @@ TEST_F(CreateNodeImage, WholeImageFormGivesTheSameNodeWithItsId) {
               (std::array{12884508, 65535, 65535}));
 }
 
-class UpdateListOfImages : public Bank {};
+class UpdateList : public Bank {};
 
-TEST_F(UpdateListOfImages, PutsTheNewNodeFirst) {
+TEST_F(UpdateList, PutsTheNewNodeFirst) {
     writeTga(dir / "a.tga", 640, 480);
     writeTga(dir / "b.tga", 100, 100);
     NodeImage *head = nullptr;
-    UpdateList("a.tga", path.c_str(), &head);
+    ::UpdateList("a.tga", path.c_str(), &head);
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(head->next, nullptr);
-    UpdateList("b.tga", path.c_str(), &head);
+    ::UpdateList("b.tga", path.c_str(), &head);
     const List list{head};
     const auto all = nodes(head);
     ASSERT_EQ(all.size(), 2u);

@@ -20,6 +20,7 @@
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vethLink.h"
 
@@ -330,17 +331,6 @@ class client : public ChatTest {
     Fd service_, talk_;
 };
 
-TEST_F(client, UsageErrorsExitOne) {
-    const std::string path = program("client").string();
-    for (const auto &argv :
-         {std::vector<std::string>{path, "a", "1"}, {path, "a", "1", "b", "c"}}) {
-        const auto r = run(argv, {"", {}, 5000ms});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "Usage : " + argv[0] + " machine port-number username\n");
-    }
-}
-
 TEST_F(client, StartFailuresExitOne) {
     // A user name that starts with '-' is a user name all the same.
     auto noServer = launch({"127.0.0.1", std::to_string(port()), "-bob"});
@@ -412,39 +402,35 @@ TEST_F(client, SignalDuringATransferKeepsWhatCameAsThePart) {
     }
 }
 
-TEST_F(client, ClosedOrFullStandardStreams) {
-    // A closed console is an ended one: the conversation ends as after Ctrl-D, and both
-    // connections close.
-    ASSERT_NO_FATAL_FAILURE(start("<&-"));
+// A closed console is an ended one: the conversation ends as after Ctrl-D, and both
+// connections close. Closed outputs send nothing to the server; what could not be printed is a
+// failure, and so is a failing console, after the same end.
+class StandardStreams : public client, public testing::WithParamInterface<tgatest::ProgramCase> {};
+
+TEST_P(StandardStreams, Case) {
+    const tgatest::ProgramCase &row = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start(row.redirect));
+    if (!row.input.empty()) {
+        client_->type(row.input);
+        EXPECT_EQ(recvBytes(talk_, row.input.size()), row.input);
+    }
+    client_->endInput();
     EXPECT_EQ(recvBytes(talk_, 1), kFF);
-    EXPECT_EQ(client_->wait(), 0);
+    EXPECT_EQ(client_->wait(), row.status);
     EXPECT_TRUE(closedByPeer(service_));
     EXPECT_TRUE(closedByPeer(talk_));
-    EXPECT_EQ(client_->out(), kStart);
-    EXPECT_EQ(client_->err(), "");
-
-    // Closed outputs send nothing to the server; what could not be printed is a failure.
-    ASSERT_NO_FATAL_FAILURE(start(">&- 2>&-"));
-    client_->type("transforme x\n");
-    EXPECT_EQ(recvBytes(talk_, 13), "transforme x\n");
-    client_->endInput();
-    EXPECT_EQ(recvBytes(talk_, 1), kFF);
-    EXPECT_EQ(client_->wait(), 1);
-    EXPECT_TRUE(closedByPeer(service_));
-
-    // A failing console is a failure too, after the same end.
-    ASSERT_NO_FATAL_FAILURE(start("</"));
-    EXPECT_EQ(recvBytes(talk_, 1), kFF);
-    EXPECT_EQ(client_->wait(), 1);
-    EXPECT_EQ(client_->err(), "Lecture de la console: Is a directory\n");
-
-    // Lost output is a failure.
-    ASSERT_NO_FATAL_FAILURE(start(">/dev/full"));
-    client_->endInput();
-    EXPECT_EQ(recvBytes(talk_, 1), kFF);
-    EXPECT_EQ(client_->wait(), 1);
-    EXPECT_EQ(client_->err(), "client: No space left on device\n");
+    EXPECT_EQ(client_->out(), row.out);
+    EXPECT_EQ(client_->err(), row.err);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    client, StandardStreams,
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"closedConsole", {}, "<&-", 0, kStart, ""},
+        {"closedOutputs", {}, ">&- 2>&-", 1, "", "", "transforme x\n"},
+        {"failingConsole", {}, "</", 1, kStart, "Lecture de la console: Is a directory\n"},
+        {"fullDisk", {}, ">/dev/full", 1, "", "client: No space left on device\n"}}),
+    tgatest::rowName);
 
 TEST_F(client, EndsWithZeroWhenTheServerLeaves) {
     // Closing first leaves the talk port in its closing state for a minute, which the tests that

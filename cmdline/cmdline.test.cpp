@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
+#include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
 
 namespace {
+
+using tgatest::ProgramCase;
 
 const std::string kOptions =
     "\n"
@@ -20,113 +22,127 @@ std::string version(const std::string &name) {
            " (tgakit) " TGAKIT_VERSION "\nCopyright (c) 2026 the tgakit authors. MIT License.\n";
 }
 
-struct Case {
-    std::string program;            // run by its path in the build
-    std::vector<std::string> args;  // after the program
-    int status;
-    std::string out, err;  // "@" stands for the program as invoked
-};
-
-std::string expand(std::string text, const std::string &path) {
-    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
-        text.replace(at, 1, path);
-    return text;
-}
+const std::string serverUsage = "Usage : @ port-number\n";
+const std::string clientUsage = "Usage : @ machine port-number username\n";
+const std::string analyserUsage = "Usage : @ [directory]\n";
 
 // Help and version print on the standard output and touch nothing else: no chart is drawn, no
-// port listened on, no input waited for. Usage errors keep their texts and statuses.
-TEST(programs, HelpVersionAndUsageErrors) {
-    const std::string serverUsage = "Usage : @ port-number\n";
-    const std::string clientUsage = "Usage : @ machine port-number username\n";
-    const std::string analyserUsage = "Usage : @ [directory]\n";
-    const Case cases[] = {
-        {"sizeAnalyser",
+// port listened on, no input waited for. Usage errors keep their texts and statuses. Only the
+// first argument is an option.
+class Arguments : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(Arguments, Case) {
+    tgatest::TempDir dir;
+    tgatest::expectCase(GetParam(), dir.path());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    sizeAnalyser, Arguments,
+    testing::ValuesIn(std::vector<ProgramCase>{
+        {"help",
          {"--help"},
+         "",
          0,
          analyserUsage +
-             "Prints the size figure (width x height x 3 / 1000) of every TGA image of the "
-             "directory\n(without one, of the images the program was installed with), reads "
-             "thresholds from the\nstandard input up to -1 and says how many images fall into "
-             "each class they bound.\n" +
+             "Prints the size figure (width x height x 3 / 1000) of every TGA image "
+             "of the directory\n(without one, of the images the program was installed "
+             "with), reads thresholds from the\nstandard input up to -1 and says how "
+             "many images fall into each class they bound.\n" +
              kOptions,
          ""},
-        {"histoDemo",
+        {"version", {"--version"}, "", 0, version("sizeAnalyser"), ""},
+        {"helpSecond", {".", "--help"}, "", 2, "", analyserUsage},
+        {"shortOption", {"-h"}, "", 2, "", analyserUsage},
+        // One argument names the directory; any other shape is refused before anything is read.
+        {"twoDirectories", {".", "."}, "", 2, "", analyserUsage, "-1\n"},
+        {"otherOption", {"-x"}, "", 2, "", analyserUsage, "-1\n"},
+        {"emptyArgument", {""}, "", 2, "", analyserUsage, "-1\n"}}),
+    tgatest::rowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    histoDemo, Arguments,
+    testing::ValuesIn(std::vector<ProgramCase>{
+        {"help",
          {"--help", "x"},
+         "",
          0,
-         "Usage : @ [file]\nDraws the colour histogram of a synthetic staircase, or of the TGA "
-         "image in file, into\ntest.tga in the working directory and prints the colour selector "
-         "and pixel count.\n" +
+         "Usage : @ [file]\nDraws the colour histogram of a synthetic staircase, or of "
+         "the TGA image in file, into\ntest.tga in the working directory and prints "
+         "the colour selector and pixel count.\n" +
              kOptions,
          ""},
-        {"matrixDemo",
+        {"version", {"--version"}, "", 0, version("histoDemo"), ""},
+        {"helpSecond", {"a.tga", "--help"}, "", 2, "", "Usage : @ [file]\n"}}),
+    tgatest::rowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    matrixDemo, Arguments,
+    testing::ValuesIn(std::vector<ProgramCase>{
+        {"help",
          {"--help"},
+         "",
          0,
-         "Usage : @\nPrints the 3 x 3 matrix of the values 1 to 9, one row per line, each value "
-         "after a tab.\n" +
+         "Usage : @\nPrints the 3 x 3 matrix of the values 1 to 9, one row "
+         "per line, each value after a tab.\n" +
              kOptions,
          ""},
-        {"server",
+        {"version", {"--version", "--help"}, "", 0, version("matrixDemo"), ""}}),
+    tgatest::rowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    server, Arguments,
+    testing::ValuesIn(std::vector<ProgramCase>{
+        {"help",
          {"--help"},
+         "",
          0,
          serverUsage +
-             "Chats with one client: takes its service connection on port-number (1 to 65535) "
-             "and\nits talk connection on port 1111, shows its lines, answers \"envoie\" with the "
-             "image\ninput/vorla.tga and \"info\" with the operator's next line.\n" +
+             "Chats with one client: takes its service connection on port-number (1 "
+             "to 65535) and\nits talk connection on port 1111, shows its lines, "
+             "answers \"envoie\" with the image\ninput/vorla.tga and \"info\" with the "
+             "operator's next line.\n" +
              kOptions,
          ""},
-        {"client",
+        {"version", {"--version"}, "", 0, version("server"), ""},
+        {"versionOnFullDisk",
+         {"--version"},
+         ">/dev/full",
+         1,
+         "",
+         "server: No space left on device\n"},
+        {"helpSecond", {"5000", "--help"}, "", 1, "", serverUsage},
+        // Usage errors come before anything is listened on.
+        {"noArgument", {}, "", 1, "", serverUsage},
+        {"twoArguments", {"1", "2"}, "", 1, "", serverUsage},
+        // A port is a decimal number from 1 to 65535, and nothing else.
+        {"portWithLetter", {"5000x"}, "", 1, "", serverUsage},
+        {"portTooLarge", {"70000"}, "", 1, "", serverUsage},
+        {"portOfLetters", {"abc"}, "", 1, "", serverUsage},
+        {"portZero", {"0"}, "", 1, "", serverUsage},
+        {"portNegative", {"-5000"}, "", 1, "", serverUsage}}),
+    tgatest::rowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    client, Arguments,
+    testing::ValuesIn(std::vector<ProgramCase>{
+        {"help",
          {"--help", "a", "b"},
+         "",
          0,
          clientUsage +
-             "Chats as username with the server on machine, port-number (1 to 65535): sends what "
-             "is\ntyped, shows the server's info replies and stores the image it sends on "
-             "\"envoie\" as\noutput/testsortie.tga.\n" +
+             "Chats as username with the server on machine, port-number (1 to 65535): "
+             "sends what is\ntyped, shows the server's info replies and stores the "
+             "image it sends on \"envoie\" as\noutput/testsortie.tga.\n" +
              kOptions,
          ""},
-        {"sizeAnalyser", {"--version"}, 0, version("sizeAnalyser"), ""},
-        {"histoDemo", {"--version"}, 0, version("histoDemo"), ""},
-        {"matrixDemo", {"--version", "--help"}, 0, version("matrixDemo"), ""},
-        {"server", {"--version"}, 0, version("server"), ""},
-        {"client", {"--version"}, 0, version("client"), ""},
-
-        // Only the first argument is an option.
-        {"sizeAnalyser", {".", "--help"}, 2, "", analyserUsage},
-        {"sizeAnalyser", {"-h"}, 2, "", analyserUsage},
-        {"histoDemo", {"a.tga", "--help"}, 2, "", "Usage : @ [file]\n"},
-        {"server", {"5000", "--help"}, 1, "", serverUsage},
-        {"client", {"127.0.0.1", "--help", "bob"}, 1, "", clientUsage},
-        // A port is a decimal number from 1 to 65535, and nothing else.
-        {"server", {"5000x"}, 1, "", serverUsage},
-        {"server", {"70000"}, 1, "", serverUsage},
-        {"server", {"abc"}, 1, "", serverUsage},
-        {"server", {"0"}, 1, "", serverUsage},
-        {"server", {"-5000"}, 1, "", serverUsage},
-        {"client", {"127.0.0.1", "65536", "bob"}, 1, "", clientUsage},
-        {"client", {"127.0.0.1", "", "bob"}, 1, "", clientUsage},
-        {"client", {"no.such.host.invalid", "5000x", "bob"}, 1, "", clientUsage},
-    };
-    for (const Case &c : cases) {
-        tgatest::TempDir dir;
-        const std::string path = tgatest::program(c.program).string();
-        std::vector<std::string> argv{path};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        tgatest::RunOptions options;
-        options.cwd = dir.path();
-        options.timeout = std::chrono::seconds(10);
-        const auto r = tgatest::run(argv, options);
-        const std::string what = c.program + (c.args.empty() ? "" : " " + c.args[0]);
-        EXPECT_EQ(r.exitCode, c.status) << what;
-        EXPECT_EQ(r.out, expand(c.out, path)) << what;
-        EXPECT_EQ(r.err, expand(c.err, path)) << what;
-        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << what;
-    }
-}
-
-TEST(programs, HelpThatCannotBeWrittenFails) {
-    const auto r = tgatest::run(
-        {"/bin/sh", "-c", "exec \"$0\" --version >/dev/full", tgatest::program("server").string()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "server: No space left on device\n");
-}
+        {"version", {"--version"}, "", 0, version("client"), ""},
+        {"helpSecond", {"127.0.0.1", "--help", "bob"}, "", 1, "", clientUsage},
+        {"twoArguments", {"a", "1"}, "", 1, "", clientUsage},
+        {"fourArguments", {"a", "1", "b", "c"}, "", 1, "", clientUsage},
+        {"portTooLarge", {"127.0.0.1", "65536", "bob"}, "", 1, "", clientUsage},
+        {"portEmpty", {"127.0.0.1", "", "bob"}, "", 1, "", clientUsage},
+        {"portBeforeMachine", {"no.such.host.invalid", "5000x", "bob"}, "", 1, "", clientUsage}}),
+    tgatest::rowName);
 
 }  // namespace

@@ -21,7 +21,6 @@
 namespace {
 
 using fileio::Naming;
-using fileio::NewFile;
 
 // The names in a directory, sorted, each followed by a space.
 std::string names(const tgatest::TempDir &dir) {
@@ -40,19 +39,19 @@ mode_t modeOf(const std::filesystem::path &path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-class NewFileTest : public testing::TestWithParam<Naming> {
+class NewFile : public testing::TestWithParam<Naming> {
   protected:
     std::string pattern() const { return (dir_ / ".image.XXXXXX").string(); }
     std::string target() const { return (dir_ / "image").string(); }
     tgatest::TempDir dir_;
 };
 
-TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
+TEST_P(NewFile, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     for (const fileio::Sync sync : {fileio::Sync::no, fileio::Sync::yes}) {
         std::filesystem::remove(target());
-        NewFile file(pattern(), GetParam());
+        fileio::NewFile file(pattern(), GetParam());
         ASSERT_NE(file.stream(), nullptr);
         EXPECT_EQ(file.unnamed(), GetParam() == Naming::unnamedFirst);
         std::fputs("new", file.stream());
@@ -67,20 +66,20 @@ TEST_P(NewFileTest, TakesItsNameOnlyOnceCompleteWithTheReplacedFilesMode) {
     }
     // A regular file replaced passes on its permission bits.
     ASSERT_EQ(::chmod(target().c_str(), 0640), 0);
-    NewFile file(pattern(), GetParam());
+    fileio::NewFile file(pattern(), GetParam());
     std::fputs("newer", file.stream());
     EXPECT_EQ(file.keepAs(target().c_str()), 0);
     EXPECT_EQ(tgatest::readFile(target()), "newer");
     EXPECT_EQ(modeOf(target()), 0640);
 }
 
-TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
+TEST_P(NewFile, FailureKeepsTheOldFileAndLeavesNothing) {
     tgatest::writeFile(target(), "old");
     {
-        NewFile dropped(pattern(), GetParam());  // never kept
+        fileio::NewFile dropped(pattern(), GetParam());  // never kept
         std::fputs("lost", dropped.stream());
     }
-    NewFile failed(pattern(), GetParam());
+    fileio::NewFile failed(pattern(), GetParam());
     std::fputs("half", failed.stream());
     EXPECT_EQ(failed.keepAs(target().c_str(), ENOSPC), ENOSPC);  // a write already failed
     EXPECT_EQ(tgatest::readFile(target()), "old");
@@ -88,11 +87,11 @@ TEST_P(NewFileTest, FailureKeepsTheOldFileAndLeavesNothing) {
 
     std::filesystem::create_directory(dir_ / "busy");
     tgatest::writeFile(dir_ / "busy/inside", "");
-    NewFile blocked(pattern(), GetParam());
+    fileio::NewFile blocked(pattern(), GetParam());
     EXPECT_NE(blocked.keepAs((dir_ / "busy").c_str()), 0);  // a non-empty directory stays
     EXPECT_EQ(names(dir_), "busy image ");
 
-    NewFile nowhere((dir_ / "missing/.image.XXXXXX").string(), GetParam());
+    fileio::NewFile nowhere((dir_ / "missing/.image.XXXXXX").string(), GetParam());
     EXPECT_EQ(nowhere.stream(), nullptr);
     EXPECT_EQ(errno, ENOENT);
 }
@@ -130,14 +129,14 @@ std::vector<int> endingSignals() {
 // A signal with its default action ends the process; the file's name, if it had one, goes.
 // SIGKILL cannot be caught: only an unnamed file leaves nothing then. A caller's own handler
 // is not replaced.
-TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
+TEST_P(NewFile, DeathBySignalLeavesNothing) {
     tgatest::writeFile(target(), "old");
     const rlimit noCore{0, 0};
     for (const int sig : endingSignals()) {
         if (sig == SIGKILL && GetParam() == Naming::namedOnly) continue;
         tgatest::Child child([&] {
             ::setrlimit(RLIMIT_CORE, &noCore);
-            NewFile file(pattern(), GetParam());
+            fileio::NewFile file(pattern(), GetParam());
             std::fputs("half", file.stream());
             std::fflush(file.stream());
             ::raise(sig);
@@ -149,18 +148,18 @@ TEST_P(NewFileTest, DeathBySignalLeavesNothing) {
     EXPECT_EQ(tgatest::readFile(target()), "old");
     tgatest::Child caller([&] {
         std::signal(SIGUSR1, [](int) { ::_exit(7); });
-        NewFile file(pattern(), GetParam());
+        fileio::NewFile file(pattern(), GetParam());
         ::raise(SIGUSR1);
     });
     EXPECT_EQ(caller.wait(), 7);
 }
 
 // A size limit fails a write with EFBIG instead of killing the process.
-TEST_P(NewFileTest, SizeLimitIsAWriteError) {
+TEST_P(NewFile, SizeLimitIsAWriteError) {
     tgatest::Child child([&] {
         const rlimit limit{4096, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        NewFile file(pattern(), GetParam());
+        fileio::NewFile file(pattern(), GetParam());
         const std::string block(8192, 'x');
         errno = 0;
         const bool written =
@@ -174,11 +173,11 @@ TEST_P(NewFileTest, SizeLimitIsAWriteError) {
     EXPECT_EQ(names(dir_), "");
 }
 
-TEST_P(NewFileTest, ReplacedFileKeepsItsOwnerWherePermitted) {
+TEST_P(NewFile, ReplacedFileKeepsItsOwnerWherePermitted) {
     if (::geteuid() != 0) GTEST_SKIP() << "giving a file another owner needs root";
     tgatest::writeFile(target(), "old");
     ASSERT_EQ(::chown(target().c_str(), 1234, 5678), 0);
-    NewFile file(pattern(), GetParam());
+    fileio::NewFile file(pattern(), GetParam());
     EXPECT_EQ(file.keepAs(target().c_str()), 0);
     struct stat st {};
     ASSERT_EQ(::stat(target().c_str(), &st), 0);
@@ -186,8 +185,7 @@ TEST_P(NewFileTest, ReplacedFileKeepsItsOwnerWherePermitted) {
     EXPECT_EQ(st.st_gid, 5678u);
 }
 
-INSTANTIATE_TEST_SUITE_P(NewFile, NewFileTest,
-                         testing::Values(Naming::unnamedFirst, Naming::namedOnly),
+INSTANTIATE_TEST_SUITE_P(fileio, NewFile, testing::Values(Naming::unnamedFirst, Naming::namedOnly),
                          [](const testing::TestParamInfo<Naming> &naming) {
                              return naming.param == Naming::unnamedFirst ? "Unnamed" : "Named";
                          });

@@ -15,6 +15,7 @@
 
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -188,24 +189,23 @@ TEST(histoDemo, SignalWhileWritingLeavesOnlyThePreviousChart) {
 
 // Output that cannot be written is a failure, also to a closed standard output; closed
 // standard streams are not taken by the chart file.
-TEST(histoDemo, StandardStreams) {
+class StandardStreams : public testing::TestWithParam<tgatest::ProgramCase> {};
+
+TEST_P(StandardStreams, Case) {
     tgatest::TempDir dir;
-    auto result = runDemo(dir, "exec \"$0\" >/dev/full");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "histoDemo: No space left on device\n");
-    for (const auto &[closed, err] :
-         {std::pair{"exec \"$0\" >&-", "histoDemo: Bad file descriptor\n"},
-          {"exec \"$0\" <&- >&- 2>&-", ""}}) {
-        std::filesystem::remove(dir / "test.tga");
-        result = runDemo(dir, closed);
-        EXPECT_EQ(result.exitCode, 1) << closed;
-        EXPECT_EQ(result.out, "") << closed;
-        EXPECT_EQ(result.err, err) << closed;
-        const std::string tga = tgatest::readFile(dir / "test.tga");
-        ASSERT_EQ(tga.size(), 1080018u) << closed;
-        EXPECT_EQ(tga.substr(0, 18), kChartHeader);
-    }
+    tgatest::expectCase(GetParam(), dir.path());
+    const std::string tga = tgatest::readFile(dir / "test.tga");
+    ASSERT_EQ(tga.size(), 1080018u);
+    EXPECT_EQ(tga.substr(0, 18), kChartHeader);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    histoDemo, StandardStreams,
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"fullDisk", {}, ">/dev/full", 1, "", "histoDemo: No space left on device\n"},
+        {"closedOutput", {}, ">&-", 1, "", "histoDemo: Bad file descriptor\n"},
+        {"allClosed", {}, "<&- >&- 2>&-", 1, "", ""}}),
+    tgatest::rowName);
 
 // ImageMagick, a reader written elsewhere, must see a 600 by 600 image with its origin at
 // the top left: the tallest red bar is near the bottom of the picture, not the top.

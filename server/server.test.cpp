@@ -22,6 +22,7 @@
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vethLink.h"
 
@@ -399,16 +400,6 @@ class server : public ChatTest {
     Fd service_, talk_;
 };
 
-TEST_F(server, UsageErrorsExitOneBeforeListening) {
-    const std::string path = program("server").string();
-    for (const auto &argv : {std::vector<std::string>{path}, {path, "1", "2"}}) {
-        const auto r = run(argv, {"", {}, 5000ms});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "Usage : " + argv[0] + " port-number\n");
-    }
-}
-
 TEST_F(server, ServesOneClientThenEndsWithZero) {
     ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));
     // Only one client: the service port closed with its accept.
@@ -446,33 +437,33 @@ TEST_F(server, ClientLeavingMidTransferEndsWithoutBrokenPipe) {
         << server_->err();
 }
 
-TEST_F(server, ClosedOrFullStandardStreams) {
-    const std::string path = program("server").string();
-    auto converse = [&](const std::string &redirect, std::uint16_t servicePort) {
-        server_ = std::make_unique<Child>(
-            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" " + redirect, path,
-                                     std::to_string(servicePort)},
-            dir_.path());
-        service_ = connectTo(servicePort);
-        talk_ = connectTo(kTalkPort);
-        sendBytes(talk_, count32(3) + "bob" + "info\n");
-        EXPECT_EQ(recvBytes(talk_, 1), kFF);  // the operator's console has ended
-        sayLast(kFF);
-        return server_->wait();
-    };
-    // A closed console reads as ended; a closed output takes no connection's place, and what
-    // could not be printed there is a failure.
-    EXPECT_EQ(converse("<&- >&-", port()), 1);
+// A closed console reads as ended; a closed output takes no connection's place, and what could
+// not be printed there is a failure. A failing console reads as ended too, and makes the status 1.
+class StandardStreams : public server, public testing::WithParamInterface<tgatest::ProgramCase> {};
+
+TEST_P(StandardStreams, Case) {
+    const tgatest::ProgramCase &row = GetParam();
+    server_ = std::make_unique<Child>(
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" " + row.redirect,
+                                 program("server").string(), std::to_string(port())},
+        dir_.path());
+    service_ = connectTo(port());
+    talk_ = connectTo(kTalkPort);
+    sendBytes(talk_, count32(3) + "bob" + "info\n");
+    EXPECT_EQ(recvBytes(talk_, 1), kFF);  // the operator's console has ended
+    sayLast(kFF);
+    EXPECT_EQ(server_->wait(), row.status);
     EXPECT_TRUE(closedByPeer(service_));
-    EXPECT_EQ(server_->err(), "server: Bad file descriptor\n");
-
-    EXPECT_EQ(converse("<&- >/dev/full", static_cast<std::uint16_t>(port() + 1)), 1);
-    EXPECT_EQ(server_->err(), "server: No space left on device\n");
-
-    // A failing console reads as ended too, and makes the status 1.
-    EXPECT_EQ(converse("</", static_cast<std::uint16_t>(port() + 2)), 1);
-    EXPECT_EQ(server_->err(), "Lecture de la console: Is a directory\n");
+    EXPECT_EQ(server_->err(), row.err);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    server, StandardStreams,
+    testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+        {"closedOutput", {}, "<&- >&-", 1, "", "server: Bad file descriptor\n"},
+        {"fullDisk", {}, "<&- >/dev/full", 1, "", "server: No space left on device\n"},
+        {"failingConsole", {}, "</", 1, "", "Lecture de la console: Is a directory\n"}}),
+    tgatest::rowName);
 
 TEST_F(server, StartsOnAMachineWithALongName) {
     if (!isolated_ || ::unshare(CLONE_NEWUTS) != 0) GTEST_SKIP() << "no private host name";

@@ -22,6 +22,7 @@
 #include "tests/support/capture.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -302,24 +303,37 @@ TEST_F(sizeAnalyser, AnEntryThatBecomesAFifoBeforeItIsOpenedCountsAsEmpty) {
                          "In the set < 0, there are 2 images\n");
 }
 
-TEST_F(sizeAnalyser, StandardStreams) {
+// A report that cannot be written is a failure. A closed standard input is an input that has
+// ended: no thresholds. One that fails is a failure, told after the report.
+class StandardStreams : public SizeAnalyserRun,
+                        public testing::WithParamInterface<tgatest::ProgramCase> {};
+
+TEST_P(StandardStreams, Case) {
     workedExample();
-    const std::string program = tgatest::program("sizeAnalyser").string();
-    // A report that cannot be written is a failure.
-    auto r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" >/dev/full", program, dir});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "sizeAnalyser: No space left on device\n");
-    // A closed standard input is an input that has ended: no thresholds. One that fails is
-    // a failure, told after the report.
-    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" <&-", program, dir});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
-    EXPECT_EQ(r.err, "");
-    r = tgatest::run({"/bin/sh", "-c", "exec \"$0\" \"$1\" </", program, dir});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, workedSizes() + "maxi is 0\nIn the set < 921, there are 3 images\n");
-    EXPECT_EQ(r.err, "sizeAnalyser: standard input: Is a directory\n");
+    const tgatest::ProgramCase &row = GetParam();
+    const auto r = tgatest::runCase("sizeAnalyser", row);
+    EXPECT_EQ(r.exitCode, row.status);
+    EXPECT_EQ(r.out, row.out.empty() ? "" : workedSizes() + row.out);  // after the size lines
+    EXPECT_EQ(r.err, row.err);
 }
+
+const std::string kNoThresholds = "maxi is 0\nIn the set < 921, there are 3 images\n";
+INSTANTIATE_TEST_SUITE_P(sizeAnalyser, StandardStreams,
+                         testing::ValuesIn(std::vector<tgatest::ProgramCase>{
+                             {"fullDisk",
+                              {SIZE_ANALYSER_TEST_DIR},
+                              ">/dev/full",
+                              1,
+                              "",
+                              "sizeAnalyser: No space left on device\n"},
+                             {"closedInput", {SIZE_ANALYSER_TEST_DIR}, "<&-", 0, kNoThresholds, ""},
+                             {"failingInput",
+                              {SIZE_ANALYSER_TEST_DIR},
+                              "</",
+                              1,
+                              kNoThresholds,
+                              "sizeAnalyser: standard input: Is a directory\n"}}),
+                         tgatest::rowName);
 
 // Descriptor 0 taken from `fd` for the length of a scope.
 class StdinFrom {
@@ -339,9 +353,9 @@ class StdinFrom {
     fdio::Fd saved_;
 };
 
-class Analyse : public SizeAnalyserRun {};
+class analyse : public SizeAnalyserRun {};
 
-TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
+TEST_F(analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     workedExample();
     const std::string report =
         "maxi is 500\n"
@@ -385,14 +399,12 @@ TEST_F(Analyse, InputThatFailsEndsTheListAndThatWaitsIsWaitedOn) {
     EXPECT_EQ(printed.err, "");
 }
 
-// One argument names the directory instead of the default one; any other shape is refused
-// before anything is read.
+// One argument names the directory instead of the default one.
 TEST_F(sizeAnalyser, DirectoryArgument) {
     image("hundred.tga", 100, 100);
-    const std::string program = tgatest::program("sizeAnalyser").string();
     tgatest::RunOptions options;
     options.input = "-1\n";
-    auto r = tgatest::run({program, dir.string()}, options);
+    const auto r = tgatest::run({tgatest::program("sizeAnalyser").string(), dir.string()}, options);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out,
               "p->size is 30\n"
@@ -400,15 +412,6 @@ TEST_F(sizeAnalyser, DirectoryArgument) {
               "Please input the size and terminted with -1\n"
               "maxi is 0\n"
               "In the set < 30, there are 1 images\n");
-    for (const std::vector<std::string> &args :
-         {std::vector<std::string>{dir.string(), dir.string()}, {"-x"}, {""}}) {
-        std::vector<std::string> argv{program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        r = tgatest::run(argv, options);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "Usage : " + program + " [directory]\n");
-    }
 }
 
 // The build-tree program, laid out as installed, on the sample images beside it.
