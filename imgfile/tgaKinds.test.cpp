@@ -141,7 +141,7 @@ Sample sampleOf(imgfile_detail::Pixel pixel) {
     return {};
 }
 
-class Kinds : public testing::Test {
+class Decode : public testing::Test {
   protected:
     // Decodes `bytes`; the test stops unless they give a 3 x 2 image.
     static Bytes decode(const Bytes &bytes) {
@@ -154,7 +154,7 @@ class Kinds : public testing::Test {
 };
 
 // Every kind of the table, uncompressed and as one raw run-length packet.
-TEST_F(Kinds, EveryKindOfTheTableGivesItsPlanes) {
+TEST_F(Decode, EveryKindOfTheTableGivesItsPlanes) {
     for (const auto &kind : imgfile_detail::kPixelKinds) {
         const Sample sample = sampleOf(kind.pixel);
         Head head{.type = kind.type, .depth = kind.depth};
@@ -166,7 +166,7 @@ TEST_F(Kinds, EveryKindOfTheTableGivesItsPlanes) {
     }
 }
 
-TEST_F(Kinds, UncompressedKindsGiveTheirPlanes) {
+TEST_F(Decode, UncompressedKindsGiveTheirPlanes) {
     // An identification field, then a colour map that a true-colour image does not use.
     const Head withId{.type = 2, .depth = 24, .idlength = 3};
     const Head withMap{
@@ -180,7 +180,7 @@ TEST_F(Kinds, UncompressedKindsGiveTheirPlanes) {
     EXPECT_EQ(decode(Head{.type = 2, .depth = 0}.bytes() + kPicture), kPicture);
 }
 
-TEST_F(Kinds, ColourMapsHonourTheirFirstIndex) {
+TEST_F(Decode, ColourMapsHonourTheirFirstIndex) {
     // Entries for indices 2, 3 and 4; indices 0 and 5 lie outside the map and read as 0.
     const Head map24{
         .type = 1, .depth = 8, .mapType = 1, .mapFirst = 2, .mapLength = 3, .mapDepth = 24};
@@ -204,7 +204,7 @@ TEST_F(Kinds, ColourMapsHonourTheirFirstIndex) {
               Bytes("\x00\x00\xFF\xFF\x00\x00\x00\x00\xFF\xFF\x00\x00", 12) + kBlack + kBlack);
 }
 
-TEST_F(Kinds, RunLengthPacketsCrossRowsAndStopAtTheEnd) {
+TEST_F(Decode, RunLengthPacketsCrossRowsAndStopAtTheEnd) {
     // Two raw pixels, then a run of three that crosses into the second row, then one raw.
     const Bytes packets = "\x01" + kPicture.substr(0, 6) + "\x82" + kPicture.substr(6, 3) +
                           Bytes(1, '\0') + kPicture.substr(15, 3);
@@ -231,7 +231,7 @@ TEST_F(Kinds, RunLengthPacketsCrossRowsAndStopAtTheEnd) {
                   kPicture.substr(0, 3) + kPicture.substr(0, 3) + kPicture.substr(0, 3));
 }
 
-TEST_F(Kinds, FilesThatEndEarlyReadMissingPixelsAsZero) {
+TEST_F(Decode, FilesThatEndEarlyReadMissingPixelsAsZero) {
     // The file ends inside a raw packet's second pixel: it keeps the byte it has.
     EXPECT_EQ(decode(Head{.type = 10, .depth = 24}.bytes() + "\x03" + kPicture.substr(0, 4)),
               kPicture.substr(0, 4) + Bytes(14, '\0'));
@@ -247,7 +247,7 @@ TEST_F(Kinds, FilesThatEndEarlyReadMissingPixelsAsZero) {
     EXPECT_EQ(decode(bigMap.bytes() + Bytes(100, '\x33')), Bytes(18, '\0'));
 }
 
-TEST_F(Kinds, HostileFilesStayBounded) {
+TEST_F(Decode, HostileFilesStayBounded) {
     // A full map of 65535 32-bit entries from index 0: the last one is reachable.
     const Head bigMap{.type = 9, .depth = 16, .mapType = 1, .mapLength = 65535, .mapDepth = 32};
     Bytes map(std::size_t{4} * 65535, '\0');
@@ -268,7 +268,7 @@ TEST_F(Kinds, HostileFilesStayBounded) {
     EXPECT_EQ(r.d.pBlue[4000u * 4000u - 1], 0);
 }
 
-TEST_F(Kinds, OtherFilesAreRefusedWithEinvalAndNothingAllocated) {
+TEST_F(Decode, OtherFilesAreRefusedWithEinvalAndNothingAllocated) {
     const Bytes png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 29);
     const Bytes jpeg("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 20);
     const Head refused[] = {
@@ -333,7 +333,7 @@ Bytes rgbOf(const Read &r) {
     return out;
 }
 
-class Oracles : public Kinds {
+class ReadAndWriteImage : public Decode {
   protected:
     tgatest::TempDir dir;
     const std::string file = (dir / "k.tga").string();
@@ -377,7 +377,7 @@ class Oracles : public Kinds {
     }
 };
 
-TEST_F(Oracles, ImageMagickFilesOfEveryKind) {
+TEST_F(ReadAndWriteImage, ImageMagickFilesOfEveryKind) {
     const std::vector<std::vector<std::string>> kinds = {
         {"-type", "TrueColor", "-compress", "RLE"},
         {"-type", "Palette", "-compress", "None"},
@@ -397,7 +397,7 @@ TEST_F(Oracles, ImageMagickFilesOfEveryKind) {
     }
 }
 
-TEST_F(Oracles, NetpbmFilesOfEveryKind) {
+TEST_F(ReadAndWriteImage, NetpbmFilesOfEveryKind) {
     // ppmtotga writes an identification field (the input's name) and run-length packets
     // unless told -norle; -mono makes grey levels, -cmap a colour map.
     for (const auto &options : std::vector<std::vector<std::string>>{{"-rgb"},
