@@ -4,16 +4,14 @@
 #   lib/pkgconfig/tgakit.pc the same modules for pkg-config
 # (lib is the multiarch lib/<triplet> where GNUInstallDirs gives it: prefix /usr on Debian)
 #   share/man/man1, man3    the manual pages
-#   share/doc/tgakit/       LICENSE, copyright (the same licence, Debian's format), README.md,
-#                           changelog.gz
+#   share/doc/tgakit/       LICENSE, README.md
 include(CMakePackageConfigHelpers)
 
 get_property(_tgakit_targets GLOBAL PROPERTY TGAKIT_EXPORTED_TARGETS)
 get_property(TGAKIT_MODULES GLOBAL PROPERTY TGAKIT_MODULES)
 install(TARGETS ${_tgakit_targets}
         EXPORT tgakitTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tgakit)
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(EXPORT tgakitTargets
         NAMESPACE tgakit::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tgakit)
@@ -65,15 +63,8 @@ foreach(page IN LISTS _pages)
     string(REGEX REPLACE ".*\\.([0-9])$" "\\1" _section ${page})
     install(FILES ${_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${_section})
 endforeach()
-# The changelog, compressed as Debian ships it.
-set(_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
-add_custom_command(OUTPUT ${_changelog}
-                   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/changelog > ${_changelog}
-                   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/changelog VERBATIM)
-add_custom_target(tgakit_man ALL DEPENDS ${_gzipped} ${_changelog})
-install(FILES ${_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_custom_target(tgakit_man ALL DEPENDS ${_gzipped})
 
-# The licence also in Debian's machine-readable copyright format, where packages name it.
+# The licence and the README. (A Debian package takes its changelog and copyright from debian/.)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
-              ${PROJECT_SOURCE_DIR}/cmake/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})

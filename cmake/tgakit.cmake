@@ -33,8 +33,23 @@ function(tgakit_add_module target)
     target_include_directories(${target} PUBLIC
         $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
         $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/tgakit>)
-    target_compile_features(${target} PUBLIC cxx_std_20)
-    target_link_libraries(${target} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+    # The module is built as C++20 (CMAKE_CXX_STANDARD); its installed header asks only C++17
+    # of a consumer.
+    target_compile_features(${target} PUBLIC cxx_std_17)
+    # A private link to a build-only header library ($<BUILD_INTERFACE:tgakit_fileio>) is taken
+    # as its compile usage alone: nothing to link, so nothing (no empty $<LINK_ONLY:>) in the
+    # exported link interface. Other private links (an exported module) stay link dependencies.
+    foreach(link IN LISTS ARG_PRIVATE_LINKS)
+        if(link MATCHES "^\\$<BUILD_INTERFACE:(.+)>$")
+            target_include_directories(${target} PRIVATE
+                $<TARGET_PROPERTY:${CMAKE_MATCH_1},INTERFACE_INCLUDE_DIRECTORIES>)
+            target_compile_definitions(${target} PRIVATE
+                $<TARGET_PROPERTY:${CMAKE_MATCH_1},INTERFACE_COMPILE_DEFINITIONS>)
+        else()
+            target_link_libraries(${target} PRIVATE ${link})
+        endif()
+    endforeach()
+    target_link_libraries(${target} PUBLIC ${ARG_LINKS})
     tgakit_warnings(${target})
     set_property(GLOBAL APPEND PROPERTY TGAKIT_EXPORTED_TARGETS ${target})
     set_property(GLOBAL APPEND PROPERTY TGAKIT_MODULES ${name})

@@ -1,4 +1,5 @@
-# Script run by CTest: install to a scratch prefix (the libraries in its lib/), then pack the
+# Script run by CTest: install to a scratch prefix (the libraries in its LIBDIR, the directory
+# the build was configured with: lib/ or a multiarch lib/<triplet>), then pack the
 # build as its tarball and unpack that into a fresh directory, where every program runs and both
 # consumers build, the tree having never been installed there.
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -37,11 +38,16 @@ else()
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
     step(${CPACK} -G TGZ --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/cpack)
 endif()
-foreach(f lib/libtgakit_imgfile.a lib/pkgconfig/tgakit.pc)
+foreach(f ${LIBDIR}/libtgakit_imgfile.a ${LIBDIR}/pkgconfig/tgakit.pc)
     if(NOT EXISTS ${prefix}/${f})
         message(FATAL_ERROR "cmake --install --prefix P: no P/${f}")
     endif()
 endforeach()
+# The exported targets name each include directory once and no empty link entry.
+file(READ ${prefix}/${LIBDIR}/cmake/tgakit/tgakitTargets.cmake targets)
+if(targets MATCHES "LINK_ONLY:>" OR targets MATCHES "include/tgakit;[^\n]*include/tgakit")
+    message(FATAL_ERROR "tgakitTargets.cmake: an empty link entry or a repeated include directory")
+endif()
 file(GLOB tarball ${WORK_DIR}/cpack/*.tar.gz)
 step(${CMAKE_COMMAND} -E chdir ${WORK_DIR}/unpacked ${CMAKE_COMMAND} -E tar xzf ${tarball})
 set(prefix ${WORK_DIR}/unpacked)
@@ -90,7 +96,7 @@ endif()
 separate_arguments(pc UNIX_COMMAND "${pc}")
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
 separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
-step(${CXX} ${cxx_flags} -std=c++20 ${CONSUMER_DIR}/main.cpp -o ${WORK_DIR}/consumer_pc ${pc}
+step(${CXX} ${cxx_flags} -std=c++17 ${CONSUMER_DIR}/main.cpp -o ${WORK_DIR}/consumer_pc ${pc}
      ${link_flags})
 file(REMOVE_RECURSE ${WORK_DIR}/run)
 file(MAKE_DIRECTORY ${WORK_DIR}/run)

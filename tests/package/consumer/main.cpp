@@ -13,6 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef CONSUMER_CPLUSPLUS
+static_assert(__cplusplus == CONSUMER_CPLUSPLUS, "the toolkit's package changed the C++ standard");
+#endif
+
 namespace {
 
 int failures = 0;
