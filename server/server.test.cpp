@@ -294,28 +294,49 @@ TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
 }
 
 TEST(acceptFrom, TalkConnectionOnlyFromTheServicePeer) {
-    Printout err;
-    const Fd listener = server_detail::listenOn(0, err.get());
-    ASSERT_TRUE(listener);
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr *>(&bound), &length), 0);
-    const auto port = ntohs(bound.sin_port);
-    // Both wait in the backlog: the stranger first.
-    Fd stranger = connectFrom("127.0.0.2", port);
-    ASSERT_GE(stranger.get(), 0);
-    Fd client = connectFrom("127.0.0.1", port);
-    ASSERT_GE(client.get(), 0);
+    enterPrivateNetwork();  // ::1 and 127.0.0.2 of its own where it may
+    // The client's service and talk connections and a stranger's, each as (from, to); the
+    // stranger is shown in its own family's form, a mapped IPv4 client is the same client.
+    struct Case {
+        const char *service[2], *stranger[2], *talk[2], *notice;
+    };
+    const Case cases[] = {
+        {{"127.0.0.1", "127.0.0.1"},
+         {"127.0.0.2", "127.0.0.1"},
+         {"127.0.0.1", "127.0.0.1"},
+         "127.0.0.2"},
+        {{"::1", "::1"}, {"127.0.0.1", "127.0.0.1"}, {"::1", "::1"}, "127.0.0.1"},
+        {{"127.0.0.1", "127.0.0.1"},
+         {"::1", "::1"},
+         {"::ffff:127.0.0.1", "::ffff:127.0.0.1"},
+         "::1"},
+    };
+    for (const Case &c : cases) {
+        Printout err;
+        const Fd listener = server_detail::listenOn(0, err.get());
+        ASSERT_TRUE(listener);
+        sockaddr_in6 bound{};
+        socklen_t length = sizeof bound;
+        ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr *>(&bound), &length), 0);
+        const auto port = ntohs(bound.sin6_port);
+        const Fd service = connectFrom(c.service[0], port, c.service[1]);
+        server_detail::PeerAddress peer, from;
+        ASSERT_TRUE(server_detail::acceptFrom(listener, nullptr, &peer, err.get()));
+        // Both wait in the backlog: the stranger first.
+        Fd stranger = connectFrom(c.stranger[0], port, c.stranger[1]);
+        ASSERT_GE(stranger.get(), 0);
+        Fd client = connectFrom(c.talk[0], port, c.talk[1]);
+        ASSERT_GE(client.get(), 0);
 
-    const in_addr peer{htonl(INADDR_LOOPBACK)};
-    in_addr from{};
-    const Fd talk = server_detail::acceptFrom(listener, &peer, &from, err.get());
-    ASSERT_TRUE(talk);
-    EXPECT_EQ(from.s_addr, peer.s_addr);
-    EXPECT_EQ(err.text(), "Connexion talk refusee depuis 127.0.0.2 : pas le client\n");
-    EXPECT_TRUE(closedByPeer(stranger));
-    sendBytes(client, "x");
-    EXPECT_EQ(recvBytes(talk, 1), "x");
+        const Fd talk = server_detail::acceptFrom(listener, &peer, &from, err.get());
+        ASSERT_TRUE(talk);
+        EXPECT_TRUE(from == peer);
+        EXPECT_EQ(err.text(),
+                  std::string("Connexion talk refusee depuis ") + c.notice + " : pas le client\n");
+        EXPECT_TRUE(closedByPeer(stranger));
+        sendBytes(client, "x");
+        EXPECT_EQ(recvBytes(talk, 1), "x");
+    }
 }
 
 // The transfer functions on their own, over a socket pair.

@@ -147,33 +147,51 @@ Fd connectTo(std::uint16_t port, Ms limit) {
     }
 }
 
-Fd connectFrom(const char *source, std::uint16_t port) {
-    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    in_addr from{};
-    ::inet_pton(AF_INET, source, &from);
-    const sockaddr_in local = chatWire::ipv4Address(from, 0);
-    const sockaddr_in addr = loopback(port);
-    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
-        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+Fd connectFrom(const char *source, std::uint16_t port, const char *to) {
+    // The family is the target's: a ':' makes it IPv6 (mapped IPv4 addresses included).
+    const bool v6 = std::strchr(to, ':') != nullptr;
+    sockaddr_storage local{}, addr{};
+    socklen_t length = 0;
+    const auto fill = [&](sockaddr_storage &a, const char *text, std::uint16_t p) {
+        if (v6) {
+            auto &a6 = reinterpret_cast<sockaddr_in6 &>(a);
+            a6.sin6_family = AF_INET6;
+            a6.sin6_port = htons(p);
+            length = sizeof a6;
+            return ::inet_pton(AF_INET6, text, &a6.sin6_addr) == 1;
+        }
+        auto &a4 = reinterpret_cast<sockaddr_in &>(a);
+        a4.sin_family = AF_INET;
+        a4.sin_port = htons(p);
+        length = sizeof a4;
+        return ::inet_pton(AF_INET, text, &a4.sin_addr) == 1;
+    };
+    Fd s{::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (!fill(local, source, 0) ||
+        ::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), length) != 0 ||
+        !fill(addr, to, port) ||
+        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), length) != 0)
         return Fd{};
     return s;
 }
 
 bool waitListening(std::uint16_t port, Ms limit) {
-    // /proc/net/tcp lists this network's sockets: "sl local_address rem_address st ...",
+    // /proc/net/tcp and tcp6 list this network's sockets: "sl local_address rem_address st ...",
     // addresses as hex "ADDR:PORT", state 0A for a listening socket.
     char wanted[8];
     std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
     const auto deadline = Clock::now() + limit;
     for (;;) {
-        std::ifstream table("/proc/net/tcp");
-        std::string line;
-        std::getline(table, line);  // the column titles
-        while (std::getline(table, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state;
-            fields >> slot >> local >> remote >> state;
-            if (local.ends_with(wanted) && state == "0A") return true;
+        for (const char *path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+            std::ifstream table(path);
+            std::string line;
+            std::getline(table, line);  // the column titles
+            while (std::getline(table, line)) {
+                std::istringstream fields(line);
+                std::string slot, local, remote, state;
+                fields >> slot >> local >> remote >> state;
+                if (local.ends_with(wanted) && state == "0A") return true;
+            }
         }
         if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(10ms);
