@@ -207,40 +207,81 @@ bool takeImage(const Chat &chat, InfoReplies &info) {
     return !info.ended();
 }
 
+// `host` at `port`.
+client_detail::HostAddress withPort(client_detail::HostAddress host, std::uint16_t port) {
+    if (host.addr.ss_family == AF_INET)
+        reinterpret_cast<sockaddr_in *>(&host.addr)->sin_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in6 *>(&host.addr)->sin6_port = htons(port);
+    return host;
+}
+
 }  // namespace
 
-bool client_detail::lookUpHost(const char *name, in_addr *address, std::FILE *err) {
-    const hostent *host = ::gethostbyname(name);
-    const int kind = h_errno;
-    if (host != nullptr && host->h_addrtype == AF_INET &&
-        host->h_length == static_cast<int>(sizeof(in_addr)) && host->h_addr_list[0] != nullptr) {
-        std::memcpy(address, host->h_addr_list[0], sizeof *address);
-        return true;
-    }
-    const char *failure = nullptr;
-    if (host == nullptr && kind == NETDB_INTERNAL) failure = std::strerror(errno);
-    if (host == nullptr && (kind == TRY_AGAIN || kind == NO_RECOVERY)) failure = ::hstrerror(kind);
-    if (failure != nullptr)
-        std::fprintf(err, client_msg::kLookupFailed, name, failure);
-    else
+std::vector<client_detail::HostAddress> client_detail::lookUpHost(const char *name,
+                                                                  std::FILE *err) {
+    // No AI_ADDRCONFIG: it would hide a loopback address of a family the host has no other
+    // address of.
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    errno = 0;
+    const int status = ::getaddrinfo(name, nullptr, &hints, &found);
+    const int reason = errno;
+    std::vector<HostAddress> addresses;
+    // IPv4 first, so a host that has IPv4 is reached as it always was.
+    for (const int family : {AF_INET, AF_INET6})
+        for (const addrinfo *a = status == 0 ? found : nullptr; a != nullptr; a = a->ai_next)
+            if (a->ai_family == family && a->ai_addrlen <= sizeof(sockaddr_storage)) {
+                HostAddress h;
+                std::memcpy(&h.addr, a->ai_addr, a->ai_addrlen);
+                h.length = a->ai_addrlen;
+                addresses.push_back(h);
+            }
+    if (found != nullptr) ::freeaddrinfo(found);
+    if (!addresses.empty()) return addresses;
+    // The resolver says "no such name" also when it could not look (no descriptor or memory
+    // left to read its files with); errno then tells.
+    const bool starved = reason == EMFILE || reason == ENFILE || reason == ENOMEM;
+    const bool unknown = !starved && (status == 0 || status == EAI_NONAME || status == EAI_NODATA ||
+                                      status == EAI_ADDRFAMILY);
+    if (unknown)
         std::fprintf(err, client_msg::kUnknownHost, name);
-    return false;
+    else
+        std::fprintf(
+            err, client_msg::kLookupFailed, name,
+            status == EAI_SYSTEM || starved ? std::strerror(reason) : ::gai_strerror(status));
+    return addresses;
 }
 
-bool client_detail::connectTo(int sock, in_addr host, std::uint16_t port) {
-    const sockaddr_in addr = chatWire::ipv4Address(host, port);
-    return ::connect(sock, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+fdio::Fd client_detail::connectService(const std::vector<HostAddress> &addresses,
+                                       std::uint16_t port, fdio::Fd first, HostAddress *used) {
+    for (const HostAddress &host : addresses) {
+        const HostAddress to = withPort(host, port);
+        fdio::Fd sock = to.addr.ss_family == AF_INET && first
+                            ? std::move(first)
+                            : fdio::Fd{::socket(to.addr.ss_family, SOCK_STREAM, 0)};
+        if (sock &&
+            ::connect(sock.get(), reinterpret_cast<const sockaddr *>(&to.addr), to.length) == 0) {
+            *used = host;
+            return sock;
+        }
+    }
+    return fdio::Fd{};
 }
 
-fdio::Fd client_detail::connectTalk(in_addr host, std::FILE *err) {
-    fdio::Fd talk{::socket(AF_INET, SOCK_STREAM, 0)};
+fdio::Fd client_detail::connectTalk(HostAddress host, std::FILE *err) {
+    const HostAddress to = withPort(host, chatWire::kTalkPort);
+    fdio::Fd talk{::socket(to.addr.ss_family, SOCK_STREAM, 0)};
     if (!talk) {
         std::fflush(stdout);
         std::fputs(client_msg::kTalkSocket, err);
         return talk;
     }
     ::sleep(1);
-    if (connectTo(talk.get(), host, chatWire::kTalkPort)) return talk;
+    if (::connect(talk.get(), reinterpret_cast<const sockaddr *>(&to.addr), to.length) == 0)
+        return talk;
     chatWire::reportErrno(err, client_msg::kTalkConnect);
     return fdio::Fd{};
 }

@@ -2,29 +2,40 @@
 // streams it is given, so that tests drive it over socket pairs and pipes.
 #pragma once
 
-#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "chatWire/linkWatch.h"
 #include "fdio/fdio.h"
 
 namespace client_detail {
 
-// The IPv4 address of the machine `name` (a host name or dotted text) in `*address`; false
-// when it has none ("Machine inconnue" on `err`), or when the lookup itself failed (out of
-// descriptors or memory, no name server: said on `err` with the reason).
-bool lookUpHost(const char *name, in_addr *address, std::FILE *err);
+// One address of the server's machine, port included.
+struct HostAddress {
+    sockaddr_storage addr{};
+    socklen_t length = 0;
+};
 
-// Connects `sock` to `host` at `port`; false with errno set when that failed.
-bool connectTo(int sock, in_addr host, std::uint16_t port);
+// The addresses of the machine `name` (a host name or numeric text of either family): its
+// IPv4 ones in the resolver's order, then its IPv6 ones. Empty when it has none ("Machine
+// inconnue" on `err`), or when the lookup itself failed (out of descriptors or memory, no
+// name server: said on `err` with the reason).
+std::vector<HostAddress> lookUpHost(const char *name, std::FILE *err);
 
-// The talk connection to `host`, made after a pause of 1 second that gives the server time to
-// listen on the talk port; empty when it could not be made (said on `err`).
-fdio::Fd connectTalk(in_addr host, std::FILE *err);
+// The service connection: to the first of `addresses` that accepts at `port`, trying each in
+// turn; `*used` receives that address. `first`, an IPv4 socket made beforehand, serves the
+// first IPv4 attempt. Empty when none accepted (errno as the last attempt left it).
+fdio::Fd connectService(const std::vector<HostAddress> &addresses, std::uint16_t port,
+                        fdio::Fd first, HostAddress *used);
+
+// The talk connection to `host` at the talk port, made after a pause of 1 second that gives
+// the server time to listen there; empty when it could not be made (said on `err`).
+fdio::Fd connectTalk(HostAddress host, std::FILE *err);
 
 // Where one conversation takes place, and how.
 struct Chat {
