@@ -1,7 +1,9 @@
 // The chat client: its conversation driven in-process over socket pairs and a console pipe,
 // its transfers on their own, and a few runs of the program over TCP.
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -202,6 +204,49 @@ TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
     EXPECT_NE(out_.text().find("Info du serveur : " + std::string(1000, 'r'), transfer.size()),
               std::string::npos);
     EXPECT_EQ(err_.text(), "");
+}
+
+// Replies held during an image go on into a temporary file beyond 16 MiB and all show after
+// it, in order, each cut at 1023 bytes with its line end kept; where no temporary file can be
+// made, the rest are counted.
+TEST_F(clientConversation, HeldRepliesBeyondMemoryAllShowOrAreCounted) {
+    std::string replies, shown;
+    for (int i = 0; i < 17000; ++i) {
+        const std::string reply = std::to_string(i) + std::string(2000, 'r');
+        replies += reply + "\n";
+        shown += "Info du serveur : " + reply.substr(0, 1023) + "\n";
+    }
+    for (const char *tmp : {"", "/nonexistent"}) {
+        ::setenv("TMPDIR", tmp, 1);
+        const SocketPair service = socketPair(), talk = socketPair();
+        Pipe console = consolePipe();
+        std::FILE *out = std::tmpfile();
+        std::thread run([&] {
+            client_detail::converse(
+                {service.near.get(), talk.near.get(), console.near.get(), out, err_.get()});
+        });
+        ASSERT_TRUE(fdio::writeAll(console.far.get(), "envoie\n", 7));
+        EXPECT_EQ(recvBytes(talk.far, 7), "envoie\n");
+        sendBytes(talk.far, replies);
+        for (int unread = 1; unread > 0; std::this_thread::sleep_for(1ms))
+            ASSERT_EQ(::ioctl(talk.far.get(), SIOCOUTQ, &unread), 0);  // all taken before the image
+        sendBytes(service.far, count32(3) + "img");
+        console.far.reset();
+        run.join();
+        std::rewind(out);
+        std::string got(shown.size() + 200, '\0');
+        got.resize(std::fread(got.data(), 1, got.size(), out));
+        std::fclose(out);
+        const std::string head =
+            "Dites moi quelque chose\nJe vais recevoir une image\n"
+            "Taille de l'image a recevoir : 3\nCopie terminee : lu 3 octets , \n";
+        // 16 MiB hold 16384 replies of 1024 bytes.
+        const std::size_t kept = *tmp == '\0' ? shown.size() : 16384 * 1042;
+        const std::string want = head + shown.substr(0, kept) + "Dites moi quelque chose\n";
+        EXPECT_TRUE(got == want) << got.size() << " bytes shown, not " << want.size();
+    }
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(err_.text(), "Reponses du serveur non affichees (pas de fichier temporaire) : 616\n");
 }
 
 // A console that fails is reported and ends the conversation as its end does, status 1.

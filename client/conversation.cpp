@@ -2,11 +2,13 @@
 // the image requests.
 #include "client/conversation.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +35,122 @@ using fdio::Io;
 
 constexpr std::size_t kLineKept = 1023;
 
+// Shows one reply's text (its line end included) after the prefix, byte for byte.
+void showReply(std::FILE *out, std::string_view text) {
+    std::fputs(client_msg::kInfoPrefix, out);
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+// An unnamed temporary file in $TMPDIR (else /tmp), read and written; invalid when none can be
+// made there.
+fdio::Fd unnamedTemporary() {
+    const char *dir = std::getenv("TMPDIR");
+    const std::string where = dir != nullptr && *dir != '\0' ? dir : P_tmpdir;
+    fdio::Fd file{::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)};
+    if (file || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return file;
+    // A file system without unnamed files: a named one, its name gone at once.
+    std::string path = where + "/tgakit-replies-XXXXXX";
+    file = fdio::Fd{::mkostemp(path.data(), O_CLOEXEC)};
+    if (file) ::unlink(path.c_str());
+    return file;
+}
+
+// The info replies kept while an image arrives: their texts, each ending with its '\n', in one
+// buffer up to 16 MiB, the later ones in an unnamed temporary file. Only where no such file
+// can be made (or written) are the rest counted instead of kept.
+class HeldReplies {
+  public:
+    void add(std::string_view text) {
+        if (!spilled_ && memory_.size() + text.size() <= kInMemory) {
+            if (memory_.capacity() < memory_.size() + text.size())
+                memory_.reserve(std::min(kInMemory, 2 * (memory_.size() + text.size())));
+            memory_ += text;
+            return;
+        }
+        if (!spilled_) {
+            spilled_ = true;
+            file_ = unnamedTemporary();
+        }
+        if (!file_) {
+            ++dropped_;
+            return;
+        }
+        pending_ += text;
+        ++pendingCount_;
+        if (pending_.size() >= kBlock) flush();
+    }
+
+    // Shows every kept reply in the order it came, then says on `err` how many were not kept.
+    void show(std::FILE *out, std::FILE *err) {
+        showLines(out, memory_, false);
+        std::string().swap(memory_);
+        if (file_) {
+            flush();
+            std::string block(kBlock, '\0');
+            off_t at = 0;
+            while (at < written_) {
+                const auto want = static_cast<std::size_t>(
+                    std::min<off_t>(static_cast<off_t>(block.size()), written_ - at));
+                const ssize_t got = ::pread(file_.get(), block.data(), want, at);
+                if (got <= 0) break;
+                at += got;
+                showLines(out, std::string_view(block).substr(0, static_cast<std::size_t>(got)),
+                          true);
+            }
+            file_.reset();
+        }
+        if (dropped_ > 0) {
+            std::fflush(out);
+            std::fprintf(err, client_msg::kRepliesDropped, dropped_);
+        }
+        spilled_ = false;
+        written_ = 0;
+        dropped_ = 0;
+        carry_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kInMemory = std::size_t{16} << 20;
+    static constexpr std::size_t kBlock = std::size_t{64} * 1024;
+
+    // Writes out the pending replies; those a failed write loses are counted, and no more
+    // are written.
+    void flush() {
+        if (!fdio::writeAll(file_.get(), pending_.data(), pending_.size())) {
+            file_.reset();
+            dropped_ += pendingCount_;
+        } else {
+            written_ += static_cast<off_t>(pending_.size());
+        }
+        pending_.clear();
+        pendingCount_ = 0;
+    }
+
+    // Shows the replies in `texts`; a last reply not ended there waits for the rest when
+    // `more` may follow.
+    void showLines(std::FILE *out, std::string_view texts, bool more) {
+        while (!texts.empty()) {
+            const std::size_t end = texts.find('\n');
+            if (end == std::string_view::npos && more) {
+                carry_ += texts;
+                return;
+            }
+            const std::size_t n = end == std::string_view::npos ? texts.size() : end + 1;
+            carry_ += texts.substr(0, n);
+            showReply(out, carry_);
+            carry_.clear();
+            texts.remove_prefix(n);
+        }
+    }
+
+    std::string memory_, pending_, carry_;
+    std::size_t pendingCount_ = 0;
+    fdio::Fd file_;
+    off_t written_ = 0;
+    bool spilled_ = false;
+    unsigned long long dropped_ = 0;
+};
+
 // Shows the info replies that arrive on the talk connection, one "Info du serveur" per line;
 // while held (during an image transfer) they are kept, to be shown once it is over.
 class InfoReplies {
@@ -43,7 +162,7 @@ class InfoReplies {
     // Takes in what has arrived; false when the server has closed the talk connection or it
     // failed (said on the error stream), after which it is watched no more.
     bool take() {
-        std::array<char, 1024> buf{};
+        std::vector<char> &buf = buf_;
         ssize_t got = -1;
         do {
             got = ::recv(chat_.talk, buf.data(), buf.size(), 0);
@@ -75,35 +194,40 @@ class InfoReplies {
     // Shows the kept replies in the order they came, and shows the next ones as they come.
     void release() {
         holding_ = false;
-        for (const std::string &reply : held_)
-            std::fprintf(chat_.out, client_msg::kInfo, reply.c_str());
-        held_.clear();
+        held_.show(chat_.out, chat_.err);
     }
 
   private:
-    // A reply is a line; 0xFF alone says the operator's input has ended and shows nothing.
+    // A reply is a line, shown with at most 1023 of its bytes and always its line end; 0xFF
+    // alone says the operator's input has ended and shows nothing.
     void add(char c) {
         if (static_cast<unsigned char>(c) == kEndOfTalk) {
-            if (!reply_.empty()) show("\n");
+            if (!reply_.empty()) finish();
+            return;
+        }
+        if (c == '\n') {
+            finish();
             return;
         }
         if (reply_.size() < kLineKept) reply_ += c;
-        if (c == '\n') show("");
     }
-    void show(const char *tail) {
-        std::string shown =
-            chatWire::shownPeerText(reply_ + tail, terminal_, chatWire::PeerText::Line);
+    void finish() {
+        reply_ += '\n';
+        const std::string escaped =
+            terminal_ ? chatWire::escapedPeerText(reply_, chatWire::PeerText::Line) : "";
+        const std::string_view text = terminal_ ? std::string_view(escaped) : reply_;
         if (holding_)
-            held_.push_back(std::move(shown));
+            held_.add(text);
         else
-            std::fprintf(chat_.out, client_msg::kInfo, shown.c_str());
+            showReply(chat_.out, text);
         reply_.clear();
     }
 
     const Chat &chat_;
     bool terminal_;
+    std::vector<char> buf_ = std::vector<char>(std::size_t{64} * 1024);
     std::string reply_;
-    std::vector<std::string> held_;
+    HeldReplies held_;
     bool holding_ = false, ended_ = false;
 };
 
