@@ -321,14 +321,17 @@ TEST(acceptFrom, TalkConnectionOnlyFromTheServicePeer) {
         const auto port = ntohs(bound.sin6_port);
         const Fd service = connectFrom(c.service[0], port, c.service[1]);
         server_detail::PeerAddress peer, from;
-        ASSERT_TRUE(server_detail::acceptFrom(listener, nullptr, &peer, err.get()));
+        const Fd accepted = server_detail::acceptFrom(listener, nullptr, &peer, err.get());
+        ASSERT_TRUE(accepted);
         // Both wait in the backlog: the stranger first.
         Fd stranger = connectFrom(c.stranger[0], port, c.stranger[1]);
         ASSERT_GE(stranger.get(), 0);
         Fd client = connectFrom(c.talk[0], port, c.talk[1]);
         ASSERT_GE(client.get(), 0);
 
-        const Fd talk = server_detail::acceptFrom(listener, &peer, &from, err.get());
+        // Refused while the service connection is watched too.
+        const Fd talk =
+            server_detail::acceptFrom(listener, &peer, &from, err.get(), accepted.get());
         ASSERT_TRUE(talk);
         EXPECT_TRUE(from == peer);
         EXPECT_EQ(err.text(),
@@ -428,6 +431,36 @@ TEST_F(server, UsageErrorsExitOneBeforeListening) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "Usage : " + argv[0] + " port-number\n");
     }
+    // The talk port can never be the service port too.
+    const auto r = run({path, "1111"}, {"", {}, 5000ms});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Impossible d'etablir une liaison: Address already in use\n");
+}
+
+// Where the server closes first, its ports keep their closing state; a new server binds them
+// at once all the same.
+TEST_F(server, RestartsAtOnceAfterClosingFirst) {
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob" + kFF));
+        EXPECT_EQ(server_->wait(), 0);
+        EXPECT_TRUE(closedByPeer(service_));
+        EXPECT_TRUE(closedByPeer(talk_));
+        EXPECT_EQ(conversation(),
+                  "bob is connected\nJ'attends \nchat is " + kFF + "\nRien de special\n");
+    }
+}
+
+// A client that leaves before its talk connection ends the wait; stray bytes do not.
+TEST_F(server, ClientLeavingBeforeItsTalkConnectionEndsIt) {
+    server_ = std::make_unique<Child>(
+        std::vector<std::string>{program("server").string(), std::to_string(port())}, dir_.path());
+    service_ = connectTo(port());
+    ASSERT_TRUE(server_->waitOut("Connexion service etablie"));
+    sendBytes(service_, "stray");
+    EXPECT_FALSE(server_->waitErr("fermee", 300ms));
+    service_.close();
+    EXPECT_EQ(server_->wait(3000ms), 1);
+    EXPECT_EQ(server_->err(), "Connexion service fermee par le client\n");
 }
 
 TEST_F(server, ServesOneClientThenEndsWithZero) {

@@ -36,6 +36,24 @@ sockaddr_in loopback(std::uint16_t port) {
     return chatWire::ipv4Address(INADDR_LOOPBACK, port);
 }
 
+// `text` (an address of either family) at `port` in `addr`; its family, AF_UNSPEC when it is
+// no address.
+int socketAddress(const char *text, std::uint16_t port, sockaddr_storage &addr,
+                  socklen_t &length) {
+    auto &a4 = reinterpret_cast<sockaddr_in &>(addr);
+    auto &a6 = reinterpret_cast<sockaddr_in6 &>(addr);
+    if (::inet_pton(AF_INET, text, &a4.sin_addr) == 1) {
+        a4.sin_family = AF_INET;
+        a4.sin_port = htons(port);
+        length = sizeof a4;
+    } else if (::inet_pton(AF_INET6, text, &a6.sin6_addr) == 1) {
+        a6.sin6_family = AF_INET6;
+        a6.sin6_port = htons(port);
+        length = sizeof a6;
+    }
+    return addr.ss_family;
+}
+
 }  // namespace
 
 SocketPair socketPair() {
@@ -148,28 +166,12 @@ Fd connectTo(std::uint16_t port, Ms limit) {
 }
 
 Fd connectFrom(const char *source, std::uint16_t port, const char *to) {
-    // The family is the target's: a ':' makes it IPv6 (mapped IPv4 addresses included).
-    const bool v6 = std::strchr(to, ':') != nullptr;
     sockaddr_storage local{}, addr{};
     socklen_t length = 0;
-    const auto fill = [&](sockaddr_storage &a, const char *text, std::uint16_t p) {
-        if (v6) {
-            auto &a6 = reinterpret_cast<sockaddr_in6 &>(a);
-            a6.sin6_family = AF_INET6;
-            a6.sin6_port = htons(p);
-            length = sizeof a6;
-            return ::inet_pton(AF_INET6, text, &a6.sin6_addr) == 1;
-        }
-        auto &a4 = reinterpret_cast<sockaddr_in &>(a);
-        a4.sin_family = AF_INET;
-        a4.sin_port = htons(p);
-        length = sizeof a4;
-        return ::inet_pton(AF_INET, text, &a4.sin_addr) == 1;
-    };
-    Fd s{::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    if (!fill(local, source, 0) ||
+    const int family = socketAddress(to, port, addr, length);
+    Fd s{::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (socketAddress(source, 0, local, length) != family ||
         ::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), length) != 0 ||
-        !fill(addr, to, port) ||
         ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), length) != 0)
         return Fd{};
     return s;
@@ -198,12 +200,15 @@ bool waitListening(std::uint16_t port, Ms limit) {
     }
 }
 
-Fd listenOn(std::uint16_t port) {
-    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+Fd listenOn(std::uint16_t port, const char *at) {
+    sockaddr_storage addr{};
+    socklen_t length = 0;
+    const int family = socketAddress(at, port, addr, length);
+    Fd s{::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     const int yes = 1;
     ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    const sockaddr_in addr = loopback(port);
-    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
+    if (family == AF_INET6) ::setsockopt(s.get(), IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
+    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), length) != 0 ||
         ::listen(s.get(), 4) != 0)
         throw std::runtime_error("listenOn: port " + std::to_string(port) + " is taken");
     return s;

@@ -150,8 +150,8 @@ Fd connectFrom(const char *source, std::uint16_t port, const char *to = "127.0.0
 int tryConnect(std::uint16_t port);
 // Waits until a socket of this network listens on `port`; false when the time ran out.
 bool waitListening(std::uint16_t port, Ms limit = 5000ms);
-// A socket listening on 127.0.0.1:port.
-Fd listenOn(std::uint16_t port);
+// A socket listening on `at`:port (127.0.0.1 unless given; IPv6 only for an IPv6 address).
+Fd listenOn(std::uint16_t port, const char *at = "127.0.0.1");
 // Accepts one connection; an invalid Fd when none came in time.
 Fd acceptFrom(const Fd &listener, Ms limit = 5000ms);
 
