@@ -391,9 +391,9 @@ fdio::Fd client_detail::connectService(const std::vector<HostAddress> &addresses
                                        std::uint16_t port, fdio::Fd first, HostAddress *used) {
     for (const HostAddress &host : addresses) {
         const HostAddress to = withPort(host, port);
-        fdio::Fd sock = to.addr.ss_family == AF_INET && first
-                            ? std::move(first)
-                            : fdio::Fd{::socket(to.addr.ss_family, SOCK_STREAM, 0)};
+        fdio::Fd sock =
+            to.addr.ss_family == AF_INET ? std::exchange(first, fdio::Fd{}) : fdio::Fd{};
+        if (!sock) sock = fdio::Fd{::socket(to.addr.ss_family, SOCK_STREAM, 0)};
         if (sock &&
             ::connect(sock.get(), reinterpret_cast<const sockaddr *>(&to.addr), to.length) == 0) {
             *used = host;

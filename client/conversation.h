@@ -50,7 +50,10 @@ struct Chat {
 // Runs the conversation after the name header: prompts, sends every byte read from the
 // console on the talk connection as it comes, receives an image after each "envoie" line
 // and shows the info replies that arrive while it waits; those that arrive while it waits for
-// or receives an image are shown after "Copie terminee". Ends after the console's end has
+// or receives an image are shown after "Copie terminee" (their texts held in memory up to
+// 16 MiB, beyond that in an unnamed temporary file in $TMPDIR or /tmp; only where none can be
+// made are the rest counted, and their number said on `err`). Each reply shows with at most
+// 1023 of its bytes and its line end. Ends after the console's end has
 // gone out as 0xFF, or when a connection ends or fails (said on `err`; a link that died is
 // said as such). Closes nothing. A console that fails is said on `err` and ends as at the end
 // of input. Both connections are watched with `link`'s times. When `out` is a terminal, the

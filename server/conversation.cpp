@@ -2,6 +2,7 @@
 #include "server/conversation.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>

@@ -3,7 +3,6 @@
 // pipes.
 #pragma once
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
