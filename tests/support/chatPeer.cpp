@@ -38,8 +38,7 @@ sockaddr_in loopback(std::uint16_t port) {
 
 // `text` (an address of either family) at `port` in `addr`; its family, AF_UNSPEC when it is
 // no address.
-int socketAddress(const char *text, std::uint16_t port, sockaddr_storage &addr,
-                  socklen_t &length) {
+int socketAddress(const char *text, std::uint16_t port, sockaddr_storage &addr, socklen_t &length) {
     auto &a4 = reinterpret_cast<sockaddr_in &>(addr);
     auto &a6 = reinterpret_cast<sockaddr_in6 &>(addr);
     if (::inet_pton(AF_INET, text, &a4.sin_addr) == 1) {
