@@ -1,7 +1,9 @@
 // The chat client: its conversation driven in-process over socket pairs and a console pipe,
 // its transfers on their own, and a few runs of the program over TCP.
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,6 +21,7 @@
 #include "client/transfers.h"
 #include "tests/support/chatPeer.h"
 #include "tests/support/files.h"
+#include "tests/support/privilege.h"
 #include "tests/support/process.h"
 #include "tests/support/programCase.h"
 #include "tests/support/tempdir.h"
@@ -206,6 +209,49 @@ TEST_F(clientConversation, LongInfoReplyBeforeAnImageIsTakenAndShownAfterIt) {
     EXPECT_EQ(err_.text(), "");
 }
 
+// Replies held during an image go on into a temporary file beyond 16 MiB and all show after
+// it, in order, each cut at 1023 bytes with its line end kept; where no temporary file can be
+// made, the rest are counted.
+TEST_F(clientConversation, HeldRepliesBeyondMemoryAllShowOrAreCounted) {
+    std::string replies, shown;
+    for (int i = 0; i < 17000; ++i) {
+        const std::string reply = std::to_string(i) + std::string(2000, 'r');
+        replies += reply + "\n";
+        shown += "Info du serveur : " + reply.substr(0, 1023) + "\n";
+    }
+    for (const char *tmp : {"", "/nonexistent"}) {
+        ::setenv("TMPDIR", tmp, 1);
+        const SocketPair service = socketPair(), talk = socketPair();
+        Pipe console = consolePipe();
+        std::FILE *out = std::tmpfile();
+        std::thread run([&] {
+            client_detail::converse(
+                {service.near.get(), talk.near.get(), console.near.get(), out, err_.get()});
+        });
+        ASSERT_TRUE(fdio::writeAll(console.far.get(), "envoie\n", 7));
+        EXPECT_EQ(recvBytes(talk.far, 7), "envoie\n");
+        sendBytes(talk.far, replies);
+        for (int unread = 1; unread > 0; std::this_thread::sleep_for(1ms))
+            ASSERT_EQ(::ioctl(talk.far.get(), SIOCOUTQ, &unread), 0);  // all taken before the image
+        sendBytes(service.far, count32(3) + "img");
+        console.far.reset();
+        run.join();
+        std::rewind(out);
+        std::string got(shown.size() + 200, '\0');
+        got.resize(std::fread(got.data(), 1, got.size(), out));
+        std::fclose(out);
+        const std::string head =
+            "Dites moi quelque chose\nJe vais recevoir une image\n"
+            "Taille de l'image a recevoir : 3\nCopie terminee : lu 3 octets , \n";
+        // 16 MiB hold 16384 replies of 1024 bytes.
+        const std::size_t kept = *tmp == '\0' ? shown.size() : 16384 * 1042;
+        const std::string want = head + shown.substr(0, kept) + "Dites moi quelque chose\n";
+        EXPECT_TRUE(got == want) << got.size() << " bytes shown, not " << want.size();
+    }
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(err_.text(), "Reponses du serveur non affichees (pas de fichier temporaire) : 616\n");
+}
+
 // A console that fails is reported and ends the conversation as its end does, status 1.
 TEST_F(clientConversation, FailingConsoleEndsItWithStatusOne) {
     const Fd directory{::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
@@ -290,7 +336,8 @@ const std::string kStart = "User: bob - " + std::to_string(::geteuid()) +
 class client : public ChatTest {
   protected:
     // Starts the client, its standard streams changed by the shell `redirect` when given, with
-    // the fault library preloaded when faults_ names settings for it.
+    // the fault library preloaded when faults_ names settings for it, and hosts_ as its
+    // /etc/hosts when that names a file.
     std::unique_ptr<Child> launch(const std::vector<std::string> &args,
                                   const std::string &redirect = "") {
         std::vector<std::string> argv{program("client").string()};
@@ -306,16 +353,20 @@ class client : public ChatTest {
             env.insert(env.end(), faults_.begin(), faults_.end());
             argv.insert(argv.begin(), env.begin(), env.end());
         }
+        if (!hosts_.empty())
+            argv.insert(argv.begin(), {"/usr/bin/unshare", "--mount", "/bin/sh", "-c",
+                                       "mount --bind \"$0\" /etc/hosts && exec \"$@\"", hosts_});
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<Child>(argv, dir_.path());
     }
 
-    // Plays the server: takes both connections of a client started as bob. Called inside
-    // ASSERT_NO_FATAL_FAILURE, so a failed start ends the test.
-    void start(const std::string &redirect = "") {
-        Fd serviceListener = listenOn(port());
-        Fd talkListener = listenOn(kTalkPort);
-        client_ = launch({"127.0.0.1", std::to_string(port()), "bob"}, redirect);
+    // Plays the server on `at`: takes both connections of a client started as bob for
+    // `machine`. Called inside ASSERT_NO_FATAL_FAILURE, so a failed start ends the test.
+    void start(const std::string &redirect = "", const char *machine = "127.0.0.1",
+               const char *at = "127.0.0.1") {
+        Fd serviceListener = listenOn(port(), at);
+        Fd talkListener = listenOn(kTalkPort, at);
+        client_ = launch({machine, std::to_string(port()), "bob"}, redirect);
         service_ = acceptFrom(serviceListener);
         ASSERT_GE(service_.get(), 0);
         talk_ = acceptFrom(talkListener, 5000ms);
@@ -327,6 +378,7 @@ class client : public ChatTest {
 
     TempDir dir_;
     std::vector<std::string> faults_;
+    std::string hosts_;
     std::unique_ptr<Child> client_;
     Fd service_, talk_;
 };
@@ -466,6 +518,41 @@ TEST_F(client, TalksToTheRealServer) {
     EXPECT_EQ(server.err() + client_->err(), "");
     EXPECT_NE(server.out().find("J'attends \nchat is " + kFF + "\nRien de special\n"),
               std::string::npos);
+}
+
+// The server by a name or an address of either family, also on a network of one family:
+// IPv4 addresses first, the next one when an address refuses or is unreachable, the talk
+// connection to the address that accepted.
+TEST_F(client, ReachesTheServerOnEveryFamily) {
+    if (!isolated_) GTEST_SKIP() << "needs a network namespace of its own";
+    TGATEST_NEEDS_ROOT("mounts an /etc/hosts of its own");
+    writeFile(dir_ / "hosts", "127.0.0.1 both\n::1 both\n::1 sixonly\n");
+    hosts_ = (dir_ / "hosts").string();
+    ASSERT_NO_FATAL_FAILURE(start("", "both", "::1"));  // nothing on 127.0.0.1: refused
+    client_->endInput();
+    EXPECT_EQ(client_->wait(), 0);
+
+    struct Case {
+        const char *network, *machine;
+    };
+    for (const Case c : {Case{"", "127.0.0.1"},
+                         {"", "::1"},
+                         {"", "::ffff:127.0.0.1"},
+                         {"", "sixonly"},
+                         {"ip addr del 127.0.0.1/8 dev lo", "both"},  // IPv6 only
+                         {"ip addr add 127.0.0.1/8 dev lo && echo 1 | tee "
+                          "/proc/sys/net/ipv6/conf/*/disable_ipv6",
+                          "both"}}) {  // IPv4 only
+        const std::string network = std::string("PATH=/usr/sbin:/sbin:$PATH; ") + c.network;
+        ASSERT_EQ(run({"/bin/sh", "-c", network}).exitCode, 0) << c.network;
+        Child server({program("server").string(), std::to_string(port())}, dir_.path());
+        ASSERT_TRUE(waitListening(port()));
+        client_ = launch({c.machine, std::to_string(port()), "bob"});
+        EXPECT_TRUE(server.waitOut("bob is connected\n")) << c.machine;
+        client_->endInput();
+        EXPECT_EQ(client_->wait(), 0) << c.machine << ": " << client_->err();
+        EXPECT_EQ(server.wait(), 0) << c.machine << ": " << server.err();
+    }
 }
 
 TEST_F(client, ExhaustedMemoryIsReportedAndLeavesNothing) {

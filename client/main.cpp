@@ -1,5 +1,4 @@
 // The chat client: connects to a server, then holds the conversation of its library.
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -7,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "chatWire/chatWire.h"
 #include "client/client.h"
@@ -42,14 +43,18 @@ int main(int argc, char **argv) try {
     chatWire::prepareChatProcess();
     client_detail::keepPartOnSignals();
 
-    fdio::Fd service{::socket(AF_INET, SOCK_STREAM, 0)};
-    if (!service) return fail(client_msg::kSocket);
-    in_addr address{};
-    if (!client_detail::lookUpHost(argv[1], &address, stderr)) return EXIT_FAILURE;
+    fdio::Fd first{::socket(AF_INET, SOCK_STREAM, 0)};
+    if (!first) return fail(client_msg::kSocket);
+    const std::vector<client_detail::HostAddress> addresses =
+        client_detail::lookUpHost(argv[1], stderr);
+    if (addresses.empty()) return EXIT_FAILURE;
     std::printf(client_msg::kUser, argv[3], static_cast<int>(::geteuid()), argv[1]);
 
-    if (!client_detail::connectTo(service.get(), address, *port)) return fail(client_msg::kConnect);
-    fdio::Fd talk = client_detail::connectTalk(address, stderr);
+    client_detail::HostAddress server;
+    fdio::Fd service = client_detail::connectService(addresses, *port, std::move(first), &server);
+    if (!service) return fail(client_msg::kConnect);
+    // The talk connection goes to the address that accepted the service connection.
+    fdio::Fd talk = client_detail::connectTalk(server, stderr);
     if (!talk) return EXIT_FAILURE;
     std::printf(client_msg::kTalkUp);
     write_header(talk.get(), argv[3]);

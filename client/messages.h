@@ -23,7 +23,8 @@ inline constexpr char kWillReceive[] = "Je vais recevoir une image\n";
 inline constexpr char kImageSize[] = "Taille de l'image a recevoir : %ld\n";
 inline constexpr char kTransform[] = "Je transforme une image : %s\n";
 inline constexpr char kCopied[] = "Copie terminee : lu %d octets , \n";
-inline constexpr char kInfo[] = "Info du serveur : %s";
+// Before each info reply, shown with its bytes as they came (escaped on a terminal).
+inline constexpr char kInfoPrefix[] = "Info du serveur : ";
 
 // Notices on the standard error.
 inline constexpr char kShortImage[] = "Image incomplete : %d octets recus sur %d\n";
@@ -39,6 +40,9 @@ inline constexpr char kServiceClosed[] = "Connexion service fermee par le serveu
 inline constexpr char kServiceRead[] = "Lecture sur la connexion service";
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le serveur\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
+// Info replies held during an image that could not be kept: no temporary file could be made.
+inline constexpr char kRepliesDropped[] =
+    "Reponses du serveur non affichees (pas de fichier temporaire) : %llu\n";
 inline constexpr char kConsoleRead[] = "Lecture de la console";
 inline constexpr char kTalkWrite[] = "Envoi sur la connexion talk impossible";
 // The server's machine stopped answering (keepalive or unacknowledged data ran out of time).

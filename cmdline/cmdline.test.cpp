@@ -120,7 +120,14 @@ INSTANTIATE_TEST_SUITE_P(
         {"portTooLarge", {"70000"}, "", 1, "", serverUsage},
         {"portOfLetters", {"abc"}, "", 1, "", serverUsage},
         {"portZero", {"0"}, "", 1, "", serverUsage},
-        {"portNegative", {"-5000"}, "", 1, "", serverUsage}}),
+        {"portNegative", {"-5000"}, "", 1, "", serverUsage},
+        // The talk port can never be the service port too.
+        {"talkPort",
+         {"1111"},
+         "",
+         1,
+         "",
+         "Impossible d'etablir une liaison: Address already in use\n"}}),
     tgatest::rowName);
 
 INSTANTIATE_TEST_SUITE_P(

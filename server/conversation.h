@@ -3,29 +3,52 @@
 // pipes.
 #pragma once
 
-#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "chatWire/linkWatch.h"
 #include "fdio/fdio.h"
 
 namespace server_detail {
 
-// A socket listening on `port` of every local address with a backlog of 1; an invalid Fd when
-// that failed (said on `err` with the reason).
+// A peer's address. An IPv4 client seen through the dual-stack socket (::ffff:a.b.c.d) is
+// taken as the IPv4 address it is, so both families compare and print as their own.
+struct PeerAddress {
+    int family = AF_UNSPEC;
+    std::array<unsigned char, 16> bytes{};  // 4 bytes for IPv4, 16 for IPv6
+    bool operator==(const PeerAddress &) const = default;
+};
+
+// The address `addr` of `length` bytes as a PeerAddress (AF_UNSPEC for another family).
+PeerAddress peerAddress(const sockaddr *addr, socklen_t length);
+
+// The address in its own family's usual form ("127.0.0.1", "::1").
+std::string peerText(const PeerAddress &peer);
+
+// A socket listening on `port` of every local address with a backlog of 1: one IPv6 socket
+// that also takes IPv4 clients, or IPv4 alone where the system has no IPv6. The address is
+// marked for reuse, so a server started right after another binds at once. An invalid Fd
+// when that failed (said on `err` with the reason).
 fdio::Fd listenOn(std::uint16_t port, std::FILE *err);
 
 // Accepts one connection on `listener`, from `peer` only when that is given (others are
-// closed with a notice on `err`); `*from` receives the peer's address. An invalid Fd when
-// accepting failed (said on `err`). The caller closes the listener, so nobody else connects.
-fdio::Fd acceptFrom(const fdio::Fd &listener, const in_addr *peer, in_addr *from, std::FILE *err);
+// closed with a notice on `err`); `*from` receives the peer's address. While it waits, the
+// connection `watched` (when not -1) is watched: its end or failure gives up the wait, said
+// on `err` as the client leaving; bytes that come on it are dropped. An invalid Fd when
+// accepting failed or the watched connection ended (said on `err`). The caller closes the
+// listener, so nobody else connects.
+fdio::Fd acceptFrom(const fdio::Fd &listener, const PeerAddress *peer, PeerAddress *from,
+                    std::FILE *err, int watched = -1);
 
-// Listens on `port` and accepts one connection, from `peer` only when that is given, then
-// stops listening there, so nobody else can connect; empty when that failed (said on `err`).
-fdio::Fd acceptOne(std::uint16_t port, const in_addr *peer, in_addr *from, std::FILE *err);
+// Listens on `port` and accepts one connection as acceptFrom does, then stops listening
+// there, so nobody else can connect; empty when that failed (said on `err`).
+fdio::Fd acceptOne(std::uint16_t port, const PeerAddress *peer, PeerAddress *from, std::FILE *err,
+                   int watched = -1);
 
 // The login name, or the effective user's name when there is no controlling terminal.
 const char *userName();

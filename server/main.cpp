@@ -1,8 +1,8 @@
 // The chat server: accepts one client, then holds the conversation of its library.
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <climits>  // IWYU pragma: keep (HOST_NAME_MAX)
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +27,12 @@ int main(int argc, char **argv) try {
         std::fprintf(stderr, server_msg::kUsage, argv[0]);
         return EXIT_FAILURE;
     }
+    if (*port == chatWire::kTalkPort) {
+        // The service port can never be the talk port: say it as a taken port says it.
+        errno = EADDRINUSE;
+        std::perror(server_msg::kBind);
+        return EXIT_FAILURE;
+    }
     chatWire::prepareChatProcess();
 
     std::array<char, HOST_NAME_MAX + 1> host{};
@@ -36,13 +42,15 @@ int main(int argc, char **argv) try {
     }
     host.back() = '\0';
 
-    in_addr client{};
+    server_detail::PeerAddress client;
     fdio::Fd service = server_detail::acceptOne(*port, nullptr, &client, stderr);
     if (!service) return EXIT_FAILURE;
     std::printf(server_msg::kServiceUp, server_detail::userName(), static_cast<int>(::geteuid()),
                 host.data());
-    // The talk connection belongs to whoever holds the service connection.
-    fdio::Fd talk = server_detail::acceptOne(chatWire::kTalkPort, &client, &client, stderr);
+    // The talk connection belongs to whoever holds the service connection, and nobody is
+    // waited for once that client has left.
+    fdio::Fd talk =
+        server_detail::acceptOne(chatWire::kTalkPort, &client, &client, stderr, service.get());
     if (!talk) return EXIT_FAILURE;
     std::printf(server_msg::kTalkUp, host.data());
 

@@ -30,6 +30,8 @@ inline constexpr char kSendDone[] = "Envoi termine : %d.\n";
 
 // Notices on the standard error when the conversation ends early.
 inline constexpr char kTalkClosed[] = "Connexion talk fermee par le client\n";
+// The client left (or its connection failed) before making its talk connection.
+inline constexpr char kServiceClosed[] = "Connexion service fermee par le client\n";
 inline constexpr char kTalkRead[] = "Lecture sur la connexion talk";
 inline constexpr char kBadName[] = "Longueur de nom invalide : %ld\n";
 inline constexpr char kImageSend[] = "Envoi de l'image interrompu";

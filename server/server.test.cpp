@@ -295,28 +295,52 @@ TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
 }
 
 TEST(acceptFrom, TalkConnectionOnlyFromTheServicePeer) {
-    Printout err;
-    const Fd listener = server_detail::listenOn(0, err.get());
-    ASSERT_TRUE(listener);
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr *>(&bound), &length), 0);
-    const auto port = ntohs(bound.sin_port);
-    // Both wait in the backlog: the stranger first.
-    Fd stranger = connectFrom("127.0.0.2", port);
-    ASSERT_GE(stranger.get(), 0);
-    Fd client = connectFrom("127.0.0.1", port);
-    ASSERT_GE(client.get(), 0);
+    enterPrivateNetwork();  // ::1 and 127.0.0.2 of its own where it may
+    // The client's service and talk connections and a stranger's, each as (from, to); the
+    // stranger is shown in its own family's form, a mapped IPv4 client is the same client.
+    struct Case {
+        const char *service[2], *stranger[2], *talk[2], *notice;
+    };
+    const Case cases[] = {
+        {{"127.0.0.1", "127.0.0.1"},
+         {"127.0.0.2", "127.0.0.1"},
+         {"127.0.0.1", "127.0.0.1"},
+         "127.0.0.2"},
+        {{"::1", "::1"}, {"127.0.0.1", "127.0.0.1"}, {"::1", "::1"}, "127.0.0.1"},
+        {{"127.0.0.1", "127.0.0.1"},
+         {"::1", "::1"},
+         {"::ffff:127.0.0.1", "::ffff:127.0.0.1"},
+         "::1"},
+    };
+    for (const Case &c : cases) {
+        Printout err;
+        const Fd listener = server_detail::listenOn(0, err.get());
+        ASSERT_TRUE(listener);
+        sockaddr_in6 bound{};
+        socklen_t length = sizeof bound;
+        ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr *>(&bound), &length), 0);
+        const auto port = ntohs(bound.sin6_port);
+        const Fd service = connectFrom(c.service[0], port, c.service[1]);
+        server_detail::PeerAddress peer, from;
+        const Fd accepted = server_detail::acceptFrom(listener, nullptr, &peer, err.get());
+        ASSERT_TRUE(accepted);
+        // Both wait in the backlog: the stranger first.
+        Fd stranger = connectFrom(c.stranger[0], port, c.stranger[1]);
+        ASSERT_GE(stranger.get(), 0);
+        Fd client = connectFrom(c.talk[0], port, c.talk[1]);
+        ASSERT_GE(client.get(), 0);
 
-    const in_addr peer{htonl(INADDR_LOOPBACK)};
-    in_addr from{};
-    const Fd talk = server_detail::acceptFrom(listener, &peer, &from, err.get());
-    ASSERT_TRUE(talk);
-    EXPECT_EQ(from.s_addr, peer.s_addr);
-    EXPECT_EQ(err.text(), "Connexion talk refusee depuis 127.0.0.2 : pas le client\n");
-    EXPECT_TRUE(closedByPeer(stranger));
-    sendBytes(client, "x");
-    EXPECT_EQ(recvBytes(talk, 1), "x");
+        // Refused while the service connection is watched too.
+        const Fd talk =
+            server_detail::acceptFrom(listener, &peer, &from, err.get(), accepted.get());
+        ASSERT_TRUE(talk);
+        EXPECT_TRUE(from == peer);
+        EXPECT_EQ(err.text(),
+                  std::string("Connexion talk refusee depuis ") + c.notice + " : pas le client\n");
+        EXPECT_TRUE(closedByPeer(stranger));
+        sendBytes(client, "x");
+        EXPECT_EQ(recvBytes(talk, 1), "x");
+    }
 }
 
 // The transfer functions on their own, over a socket pair.
@@ -399,6 +423,32 @@ class server : public ChatTest {
     std::unique_ptr<Child> server_;
     Fd service_, talk_;
 };
+
+// Where the server closes first, its ports keep their closing state; a new server binds them
+// at once all the same.
+TEST_F(server, RestartsAtOnceAfterClosingFirst) {
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob" + kFF));
+        EXPECT_EQ(server_->wait(), 0);
+        EXPECT_TRUE(closedByPeer(service_));
+        EXPECT_TRUE(closedByPeer(talk_));
+        EXPECT_EQ(conversation(),
+                  "bob is connected\nJ'attends \nchat is " + kFF + "\nRien de special\n");
+    }
+}
+
+// A client that leaves before its talk connection ends the wait; stray bytes do not.
+TEST_F(server, ClientLeavingBeforeItsTalkConnectionEndsIt) {
+    server_ = std::make_unique<Child>(
+        std::vector<std::string>{program("server").string(), std::to_string(port())}, dir_.path());
+    service_ = connectTo(port());
+    ASSERT_TRUE(server_->waitOut("Connexion service etablie"));
+    sendBytes(service_, "stray");
+    EXPECT_FALSE(server_->waitErr("fermee", 300ms));
+    service_.close();
+    EXPECT_EQ(server_->wait(3000ms), 1);
+    EXPECT_EQ(server_->err(), "Connexion service fermee par le client\n");
+}
 
 TEST_F(server, ServesOneClientThenEndsWithZero) {
     ASSERT_NO_FATAL_FAILURE(start(count32(3) + "bob"));

@@ -36,6 +36,23 @@ sockaddr_in loopback(std::uint16_t port) {
     return chatWire::ipv4Address(INADDR_LOOPBACK, port);
 }
 
+// `text` (an address of either family) at `port` in `addr`; its family, AF_UNSPEC when it is
+// no address.
+int socketAddress(const char *text, std::uint16_t port, sockaddr_storage &addr, socklen_t &length) {
+    auto &a4 = reinterpret_cast<sockaddr_in &>(addr);
+    auto &a6 = reinterpret_cast<sockaddr_in6 &>(addr);
+    if (::inet_pton(AF_INET, text, &a4.sin_addr) == 1) {
+        a4.sin_family = AF_INET;
+        a4.sin_port = htons(port);
+        length = sizeof a4;
+    } else if (::inet_pton(AF_INET6, text, &a6.sin6_addr) == 1) {
+        a6.sin6_family = AF_INET6;
+        a6.sin6_port = htons(port);
+        length = sizeof a6;
+    }
+    return addr.ss_family;
+}
+
 }  // namespace
 
 SocketPair socketPair() {
@@ -147,45 +164,50 @@ Fd connectTo(std::uint16_t port, Ms limit) {
     }
 }
 
-Fd connectFrom(const char *source, std::uint16_t port) {
-    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    in_addr from{};
-    ::inet_pton(AF_INET, source, &from);
-    const sockaddr_in local = chatWire::ipv4Address(from, 0);
-    const sockaddr_in addr = loopback(port);
-    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
-        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+Fd connectFrom(const char *source, std::uint16_t port, const char *to) {
+    sockaddr_storage local{}, addr{};
+    socklen_t length = 0;
+    const int family = socketAddress(to, port, addr, length);
+    Fd s{::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (socketAddress(source, 0, local, length) != family ||
+        ::bind(s.get(), reinterpret_cast<const sockaddr *>(&local), length) != 0 ||
+        ::connect(s.get(), reinterpret_cast<const sockaddr *>(&addr), length) != 0)
         return Fd{};
     return s;
 }
 
 bool waitListening(std::uint16_t port, Ms limit) {
-    // /proc/net/tcp lists this network's sockets: "sl local_address rem_address st ...",
+    // /proc/net/tcp and tcp6 list this network's sockets: "sl local_address rem_address st ...",
     // addresses as hex "ADDR:PORT", state 0A for a listening socket.
     char wanted[8];
     std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
     const auto deadline = Clock::now() + limit;
     for (;;) {
-        std::ifstream table("/proc/net/tcp");
-        std::string line;
-        std::getline(table, line);  // the column titles
-        while (std::getline(table, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state;
-            fields >> slot >> local >> remote >> state;
-            if (local.ends_with(wanted) && state == "0A") return true;
+        for (const char *path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+            std::ifstream table(path);
+            std::string line;
+            std::getline(table, line);  // the column titles
+            while (std::getline(table, line)) {
+                std::istringstream fields(line);
+                std::string slot, local, remote, state;
+                fields >> slot >> local >> remote >> state;
+                if (local.ends_with(wanted) && state == "0A") return true;
+            }
         }
         if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(10ms);
     }
 }
 
-Fd listenOn(std::uint16_t port) {
-    Fd s{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+Fd listenOn(std::uint16_t port, const char *at) {
+    sockaddr_storage addr{};
+    socklen_t length = 0;
+    const int family = socketAddress(at, port, addr, length);
+    Fd s{::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     const int yes = 1;
     ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    const sockaddr_in addr = loopback(port);
-    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
+    if (family == AF_INET6) ::setsockopt(s.get(), IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
+    if (::bind(s.get(), reinterpret_cast<const sockaddr *>(&addr), length) != 0 ||
         ::listen(s.get(), 4) != 0)
         throw std::runtime_error("listenOn: port " + std::to_string(port) + " is taken");
     return s;

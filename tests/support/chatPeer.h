@@ -143,14 +143,15 @@ inline void expectShown(Printout &terminal, const std::string &escaped, Printout
 
 // Connects to 127.0.0.1:port, retrying while nobody listens yet.
 Fd connectTo(std::uint16_t port, Ms limit = 5000ms);
-// Connects to 127.0.0.1:port from the local address `source` (dotted text).
-Fd connectFrom(const char *source, std::uint16_t port);
+// Connects to `to`:port (127.0.0.1 unless given) from the local address `source`, both as
+// text of the same family ("127.0.0.2", "::1", "::ffff:127.0.0.1").
+Fd connectFrom(const char *source, std::uint16_t port, const char *to = "127.0.0.1");
 // One connection attempt; the errno of the failure, 0 when it connected.
 int tryConnect(std::uint16_t port);
 // Waits until a socket of this network listens on `port`; false when the time ran out.
 bool waitListening(std::uint16_t port, Ms limit = 5000ms);
-// A socket listening on 127.0.0.1:port.
-Fd listenOn(std::uint16_t port);
+// A socket listening on `at`:port (127.0.0.1 unless given; IPv6 only for an IPv6 address).
+Fd listenOn(std::uint16_t port, const char *at = "127.0.0.1");
 // Accepts one connection; an invalid Fd when none came in time.
 Fd acceptFrom(const Fd &listener, Ms limit = 5000ms);
 
