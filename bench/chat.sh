@@ -4,9 +4,8 @@
 # peak resident memory of each program during that transfer (goal: at most 32 MiB each), and
 # the server's intake of one 100 MB chat line from a stand-in client, its console output
 # thrown away, timed from connect to the server's exit (goal: at least 100 MB/s).
-# Each conversation runs in a network namespace of its own where the machine allows it: the
-# server does not reuse addresses, so its ports stay taken for a while after a conversation.
-# Elsewhere a single conversation runs on loopback.
+# Each conversation runs in a network namespace of its own where the machine allows it, so the
+# fixed talk port is its own. Elsewhere a single conversation runs on loopback.
 set -euo pipefail
 build=${TGAKIT_BUILD:?}
 work=${TGAKIT_BENCH_WORK:?}/chat

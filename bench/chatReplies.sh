@@ -12,6 +12,7 @@ bench_part chatReplies
 port=$((20000 + $$ % 20000))
 reply_bytes=$((64 * 1024 * 1024))
 line_bytes=$((16 * 1024 * 1024))
+image_bytes=$((64 * 64 * 3 + 18))
 
 now() { date +%s%N; }
 listening() {
@@ -25,6 +26,7 @@ listening() {
 
 # The client against the stalled stand-in; prints its peak memory in KiB and the seconds.
 held_once() {
+    rm -rf cli/output
     "$build/bin/chatStalledServer" "$port" "$reply_bytes" &
     local spid=$! t0
     listening "$port"
@@ -32,7 +34,7 @@ held_once() {
     (cd cli && printf 'envoie\n' | /usr/bin/time -f %M -o ../client.rss \
         "$build/bin/client" 127.0.0.1 "$port" bench >../held.out 2>../held.err)
     wait "$spid"
-    grep -q "^Copie terminee : lu 12306 octets" held.out || {
+    [ "$(stat -c %s cli/output/testsortie.tga 2>/dev/null)" = "$image_bytes" ] || {
         echo "chatReplies bench: the image did not arrive" >&2
         exit 1
     }
@@ -41,17 +43,24 @@ held_once() {
 
 # The real server answering "info" with a 16 MiB line, then "envoie"; prints nanoseconds.
 reply_once() {
+    rm -rf cli/output t0 t1 a
     (cd srv && exec "$build/bin/server" "$port" <../line >/dev/null 2>../server.err) &
     local spid=$!
     listening "$port"
     (cd cli && printf 'info\nenvoie\n' | "$build/bin/client" 127.0.0.1 "$port" bench) |
         while IFS= read -r line; do
-            case $line in
+            # From the talk connection to the second line that gives the image's byte count
+            # (its announcement, then its copy report), whatever their wording.
+            case " $line " in
                 "Connexion au talk etablie"*) now >t0 ;;
-                "Copie terminee"*) now >t1 ;;
+                *[!0-9]"$image_bytes"[!0-9]*) if [ -e a ]; then [ -e t1 ] || now >t1; else : >a; fi ;;
             esac
         done
     wait "$spid"
+    [ -e t0 ] && [ -e t1 ] || {
+        echo "chatReplies bench: no talk connection, or no announcement and report of $image_bytes bytes" >&2
+        exit 1
+    }
     echo $(($(cat t1) - $(cat t0)))
 }
 
@@ -73,7 +82,7 @@ if ! unshare --net true 2>/dev/null; then
     isolate=()
 fi
 mkdir -p srv/input cli
-head -c $((64 * 64 * 3 + 18)) /dev/urandom >srv/input/vorla.tga
+head -c "$image_bytes" /dev/urandom >srv/input/vorla.tga
 { head -c "$line_bytes" /dev/zero | tr '\0' a; echo; } >line
 
 peak=0 held_ns=0 best_reply=0
@@ -84,8 +93,8 @@ for _ in $(seq "$runs"); do
     if ((best_reply == 0 || ns < best_reply)); then best_reply=$ns; fi
 done
 awk -v k="$peak" -v t="$held_ns" 'BEGIN {
-    printf "chat.client_peak_rss_held_replies: %.1f MiB (64 MiB of empty replies held during a stalled 64x64 image, whole run %.1f s; goal < 40 MiB)\n",
+    printf "chat.client_peak_rss_held_replies: %.1f MiB (64 MiB of empty replies held during a stalled 64x64 image, whole run %.1f s; goal <= 40 MiB)\n",
            k / 1024, t / 1e9 }'
 awk -v t="$best_reply" 'BEGIN {
-    printf "chat.info_reply_16MiB_then_image: %.2f s (a 16 MiB info reply, then a 64x64 image, talk connection to copy report; goal < 2 s)\n",
+    printf "chat.info_reply_16MiB_then_image: %.2f s (a 16 MiB info reply, then a 64x64 image, talk connection to copy report; goal <= 2 s)\n",
            t / 1e9 }'
