@@ -122,7 +122,7 @@ TEST_F(clientConversation, CutTransferKeepsWhatArrivedAndEndsOnClosedService) {
     EXPECT_EQ(readFile(dir_ / "output/testsortie.tga.part"), "0123456789");
     EXPECT_EQ(output(), "old image");
     type("envoie encore\n");
-    if (run_.joinable()) run_.join();  // ended by the closed service, not by the console
+    join();  // ended by the closed service, not by the console
     EXPECT_EQ(err_.text(),
               "Image incomplete : 10 octets recus sur 2147483647\n"
               "Octets recus gardes dans output/testsortie.tga.part\n"
@@ -177,7 +177,7 @@ TEST_F(clientConversation, LongLinesAreSentWholeAndEndOnTheirLastByte) {
 TEST_F(clientConversation, ServerClosingTheTalkEndsIt) {
     start();
     talk_.far.close();
-    run_.join();
+    join();
     EXPECT_EQ(err_.text(), "Connexion talk fermee par le serveur\n");
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
 }
@@ -263,7 +263,7 @@ TEST_F(clientConversation, FailingConsoleEndsItWithStatusOne) {
     EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
 }
 
-TEST(clientConversationShown, ServerBytesEscapedOnATerminalOnly) {
+TEST_F(clientConversation, ServerBytesEscapedOnATerminalOnly) {
     // A reply that would retitle the user's terminal, with UTF-8 text; then a reply cut by the
     // end of the operator's input, a C1 control sequence.
     const std::string replies = "\x1b]2;t\x07ok caf\xc3\xa9\n\x9b[31m" + kFF;
@@ -291,31 +291,15 @@ TEST(clientConversationShown, ServerBytesEscapedOnATerminalOnly) {
     EXPECT_EQ(err.text(), "");
 }
 
-// The conversation over a link the test cuts, with short times (keepalive after 1 s idle,
-// 2 probes 1 s apart). The test plays the server beyond the link; the user types nothing.
-class clientConversationOverCutLink : public ChatTest {};
-
-TEST_F(clientConversationOverCutLink, VanishedServerIsNoticedIdleUserIsNot) {
-    if (!isolated_) GTEST_SKIP() << "no private network namespace for the test's veth pair";
-    std::string why;
-    const auto link = VethLink::make(why);
-    if (!link) GTEST_SKIP() << why;
-    const auto service = link->connect(7001), talk = link->connect(7002);
-    ASSERT_TRUE(service.near && talk.near);
-    const Pipe console = consolePipe();
-    Printout out, err;
-    auto run = std::async(std::launch::async, [&] {
-        client_detail::converse({service.near.get(), talk.near.get(), console.near.get(), out.get(),
-                                 err.get(), chatWire::LinkTimes{1s, 1s, 2, 3000ms}});
-    });
-    struct Unblock {  // whatever fails below, the conversation ends before the test does
-        int sock;
-        ~Unblock() { ::shutdown(sock, SHUT_RDWR); }
-    } unblock{talk.near.get()};
+// Over a link the test cuts, the test playing the server beyond it; the user types nothing.
+TEST_F(clientConversation, VanishedServerIsNoticedIdleUserIsNot) {
+    if (const std::string why = overCutLink(); !why.empty()) GTEST_SKIP() << why;
+    ASSERT_TRUE(service_.near && talk_.near);
+    start();
     // Probe rounds on an idle link: the server's machine answers, nothing ends until the cut.
-    ASSERT_NO_FATAL_FAILURE(expectOnlyTheCutNoticed(run, *link));
-    EXPECT_EQ(out.text(), "Dites moi quelque chose\n");
-    EXPECT_EQ(err.text(), "Le serveur ne repond plus : liaison perdue\n");
+    ASSERT_NO_FATAL_FAILURE(expectOnlyTheCutNoticed(run_, *link_));
+    EXPECT_EQ(out_.text(), "Dites moi quelque chose\n");
+    EXPECT_EQ(err_.text(), "Le serveur ne repond plus : liaison perdue\n");
 }
 
 TEST(write_header, LengthLittleEndianThenTheBareName) {

@@ -203,7 +203,7 @@ const std::string kHostileShown =
     "J'attends \nchat is caf\xc3\xa9 \\2331m\\\\n\n\nRien de special\n"
     "J'attends \nchat is \\377\nRien de special\n";
 
-TEST(serverConversationShown, ClientBytesEscapedOnATerminalOnly) {
+TEST_F(serverConversation, ClientBytesEscapedOnATerminalOnly) {
     Printout terminal{Printout::Kind::Terminal}, pipe, err;
     for (const Printout *out : {&terminal, &pipe}) {
         const SocketPair service = socketPair(), talk = socketPair();
@@ -223,51 +223,20 @@ TEST(serverConversationShown, ClientBytesEscapedOnATerminalOnly) {
     EXPECT_EQ(err.text(), "");
 }
 
-// The conversation over a link the test cuts, with short times: keepalive after 1 s idle,
-// 2 probes 1 s apart, 3 s for unacknowledged data. The test plays the client beyond the link.
-class serverConversationOverCutLink : public ChatTest {
-  protected:
-    void SetUp() override {
-        ChatTest::SetUp();
-        if (!isolated_) GTEST_SKIP() << "no private network namespace for the test's veth pair";
-        std::string why;
-        link_ = VethLink::make(why);
-        if (!link_) GTEST_SKIP() << why;
-        service_ = link_->connect(7001);
-        talk_ = link_->connect(7002);
-        ASSERT_TRUE(service_.near && talk_.near);
-        sendBytes(talk_.far, count32(3) + "bob");
-    }
-    void start() {
-        run_ = std::async(std::launch::async, [this] {
-            server_detail::converse({service_.near.get(), talk_.near.get(), console_.near.get(),
-                                     out_.get(), err_.get(),
-                                     chatWire::LinkTimes{1s, 1s, 2, 3000ms}});
-        });
-    }
-    // Whatever failed, the conversation ends before the test does.
-    void TearDown() override {
-        ::shutdown(talk_.near.get(), SHUT_RDWR);
-        ::shutdown(service_.near.get(), SHUT_RDWR);
-        if (run_.valid()) run_.wait();
-    }
-
-    std::unique_ptr<VethLink> link_;
-    VethLink::Connection service_, talk_;
-    Pipe console_ = consolePipe();  // the operator types nothing
-    Printout out_, err_;
-    std::future<void> run_;
-};
-
-TEST_F(serverConversationOverCutLink, VanishedClientIsNoticedIdleOneIsNot) {
-    start();
+// Over a link the test cuts, the test playing the client beyond it.
+TEST_F(serverConversation, VanishedClientIsNoticedIdleOneIsNot) {
+    if (const std::string why = overCutLink(); !why.empty()) GTEST_SKIP() << why;
+    ASSERT_TRUE(service_.near && talk_.near);
+    start(count32(3) + "bob");
     // Probe rounds on an idle link: the client's machine answers, nothing ends until the cut.
     ASSERT_NO_FATAL_FAILURE(expectOnlyTheCutNoticed(run_, *link_));
     EXPECT_EQ(out_.text(), "bob is connected\nJ'attends \n");
     EXPECT_EQ(err_.text(), "Le client ne repond plus : liaison perdue\n");
 }
 
-TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
+TEST_F(serverConversation, ClientVanishingMidImageIsNoticed) {
+    if (const std::string why = overCutLink(); !why.empty()) GTEST_SKIP() << why;
+    ASSERT_TRUE(service_.near && talk_.near);
     // The failed send is told from a reset through the connection's TCP state, which an
     // emulator of another byte order (qemu-user) hands over with its bytes turned round.
     tcp_info info{};
@@ -277,12 +246,9 @@ TEST_F(serverConversationOverCutLink, ClientVanishingMidImageIsNoticed) {
         GTEST_SKIP() << "this system does not report a connection's TCP state faithfully";
     // No keepalive probe goes while data waits for its acknowledgement: the bound on
     // unacknowledged data ends this one.
-    const TempDir dir;
-    std::filesystem::create_directory(dir / "input");
-    writeFile(dir / "input/vorla.tga", pattern(std::size_t{16} << 20));
-    const InDirectory here{dir.path()};
-    sendBytes(talk_.far, "envoie\n");
-    start();
+    std::filesystem::create_directory("input");
+    writeFile("input/vorla.tga", pattern(std::size_t{16} << 20));
+    start(count32(3) + "bob" + "envoie\n");
     ASSERT_EQ(recvBytes(service_.far, 4), count32(16 << 20));
     ASSERT_TRUE(link_->cut());
     ASSERT_EQ(run_.wait_for(15s), std::future_status::ready);

@@ -1,6 +1,6 @@
 // Test support for the chat programs: the ends of socket pairs and pipes over which the tests
-// drive the conversations in-process, and for the few process tests a private network per
-// test and the raw socket ends they play.
+// drive the conversations in-process (or across a link they cut), and for the few process
+// tests a private network per test and the raw socket ends they play.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,14 +11,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "chatWire/chatWire.h"
+#include "chatWire/linkWatch.h"
 #include "fdio/fdio.h"
 #include "tests/support/process.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/vethLink.h"
 
 namespace tgatest {
 
@@ -105,31 +108,53 @@ class ConversationTest : public ::testing::Test {
   protected:
     // Starts the conversation over the near ends.
     void run() {
-        run_ = std::thread([this] {
-            Converse(Chat{service_.near.get(), talk_.near.get(), console_.near.get(), out_.get(),
-                          err_.get()});
+        run_ = std::async(std::launch::async, [this] {
+            return Converse(Chat{service_.near.get(), talk_.near.get(), console_.near.get(),
+                                 out_.get(), err_.get(), times_});
         });
     }
     void type(const std::string &bytes) {
         ASSERT_TRUE(fdio::writeAll(console_.far.get(), bytes.data(), bytes.size()));
     }
     void join() {
-        if (run_.joinable()) run_.join();
+        if (run_.valid()) run_.wait();
     }
-    // A test that stopped early lets the conversation end too.
+    // Puts the service and talk connections across a link the test can cut (ports 7001 and
+    // 7002, the far ends beyond the link) in a private network, with short times: keepalive
+    // after 1 s idle, 2 probes 1 s apart, 3 s for unacknowledged data. Call before run(). The
+    // reason when that cannot be done here, for the test to skip with; empty once done.
+    std::string overCutLink() {
+        if (!enterPrivateNetwork()) return "no private network namespace for the test's veth pair";
+        std::string why;
+        link_ = VethLink::make(why);
+        if (!link_) return why;
+        const auto across = [this](std::uint16_t port) {
+            VethLink::Connection made = link_->connect(port);
+            return SocketPair{std::move(made.near), std::move(made.far)};
+        };
+        service_ = across(7001);
+        talk_ = across(7002);
+        times_ = {1s, 1s, 2, 3000ms};
+        return {};
+    }
+    // A test that stopped early lets the conversation end too, over a cut link as well.
     void TearDown() override {
-        ::shutdown(talk_.far.get(), SHUT_RDWR);
-        ::shutdown(service_.far.get(), SHUT_RDWR);
+        for (const SocketPair *pair : {&talk_, &service_}) {
+            ::shutdown(pair->far.get(), SHUT_RDWR);
+            ::shutdown(pair->near.get(), SHUT_RDWR);
+        }
         console_.far.reset();
         join();
     }
 
     TempDir dir_;
     InDirectory here_{dir_.path()};
+    std::unique_ptr<VethLink> link_;  // set by overCutLink(), outlives the connections across it
     SocketPair service_ = socketPair(), talk_ = socketPair();
     Pipe console_ = consolePipe();
     Printout out_, err_;
-    std::thread run_;
+    chatWire::LinkTimes times_{};
+    std::future<int> run_;
 };
 
 // What a conversation showed on a terminal, its peer's bytes escaped, and on a pipe, the bytes
