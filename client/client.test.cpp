@@ -402,7 +402,9 @@ TEST_F(client, StartFailuresExitOne) {
 
 // A signal that ends the client during a transfer keeps what came as the .part, as a cut
 // transfer does, and leaves nothing else, whether the file system gives unnamed files or the
-// named one has to be removed; after SIGKILL nothing new is left.
+// named one has to be removed; after SIGKILL nothing new is left. Signals that dump core and
+// real-time ones are covered by the new file's own tests: under an emulator the first add a
+// line of the emulator's to the standard error, and the others may change their numbers.
 TEST_F(client, SignalDuringATransferKeepsWhatCameAsThePart) {
     std::filesystem::create_directory(dir_ / "output");
     writeFile(dir_ / "output/testsortie.tga", "old image");
@@ -414,9 +416,9 @@ TEST_F(client, SignalDuringATransferKeepsWhatCameAsThePart) {
                          {SIGTERM, true},
                          {SIGHUP, false},
                          {SIGKILL, false},
-                         {SIGQUIT, true},
+                         {SIGUSR2, true},
                          {SIGUSR1, false},
-                         {SIGRTMIN + 1, true}}) {
+                         {SIGVTALRM, true}}) {
         writeFile(dir_ / "output/testsortie.tga.part", "older part");
         faults_ =
             c.named ? std::vector<std::string>{"TGAKIT_NO_TMPFILE=1"} : std::vector<std::string>{};

@@ -167,7 +167,9 @@ TEST(histoDemo, SignalWhileWritingLeavesOnlyThePreviousChart) {
     tgatest::TempDir dir;
     const std::string demo = tgatest::program("histoDemo").string();
     const char *asan = std::getenv("ASAN_OPTIONS");
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGUSR1, SIGALRM, SIGRTMIN}) {
+    // Real-time signals are covered by the new file's own tests: a test run under an emulator
+    // sees a native child's real-time signal under another number.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGUSR1, SIGALRM, SIGVTALRM}) {
         for (const bool named : {false, true}) {
             if (named && sig == SIGKILL) continue;  // a named file cannot outlive it then
             tgatest::writeFile(dir / "test.tga", "the previous chart");
