@@ -52,7 +52,7 @@ reply_once() {
             # From the talk connection to the second line that gives the image's byte count
             # (its announcement, then its copy report), whatever their wording.
             case " $line " in
-                "Connexion au talk etablie"*) now >t0 ;;
+                " Connexion au talk etablie"*) now >t0 ;;
                 *[!0-9]"$image_bytes"[!0-9]*) if [ -e a ]; then [ -e t1 ] || now >t1; else : >a; fi ;;
             esac
         done
