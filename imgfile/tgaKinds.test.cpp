@@ -268,6 +268,53 @@ TEST_F(Decode, HostileFilesStayBounded) {
     EXPECT_EQ(r.d.pBlue[4000u * 4000u - 1], 0);
 }
 
+// Run-length files of many buffers' worth, from a descriptor and from memory, whole and cut
+// just after a packet's count byte deep inside: every packet until the cut is decoded, and
+// only the pixels after it are missing.
+TEST_F(Decode, LongRunLengthFilesReadWholeUpToWhereTheyEnd) {
+    const tgatest::TempDir dir;
+    const std::string file = (dir / "long.tga").string();
+    for (const Head head : {Head{.type = 10, .depth = 24}, Head{.type = 11, .depth = 8}}) {
+        Head h = head;
+        h.width = 600, h.height = 500;
+        const std::size_t n = std::size_t{h.width} * h.height, bytes = h.depth / 8U;
+        Bytes tga = h.bytes(), planes;
+        std::vector<std::pair<std::size_t, std::size_t>> packetsAt;  // file offset, pixels before
+        std::uint32_t seed = 7;
+        for (std::size_t made = 0; made < n;) {
+            seed = seed * 1664525U + 1013904223U;
+            const std::size_t count = std::min<std::size_t>((seed >> 24U) % 128 + 1, n - made);
+            const bool run = (seed >> 8U) & 1U;
+            packetsAt.emplace_back(tga.size(), made);
+            tga += char((run ? 0x80U : 0U) | (count - 1));
+            for (std::size_t i = 0; i < (run ? 1 : count); ++i)
+                tga += Bytes(bytes, char((seed >> 9U) + i * 3));
+            for (std::size_t i = 0; i < count; ++i)
+                planes += Bytes(3, char((seed >> 9U) + (run ? 0 : i * 3)));
+            made += count;
+        }
+        const auto [cutAt, before] = packetsAt[packetsAt.size() * 2 / 3];
+        const Bytes cut = tga.substr(0, cutAt + 1);
+        const Bytes cutPlanes = planes.substr(0, 3 * before) + Bytes(3 * (n - before), '\0');
+        for (const auto &[bytesRead, expected] : {std::pair{tga, planes}, {cut, cutPlanes}}) {
+            tgatest::writeFile(file, bytesRead);
+            for (const Reader &read : {fromFile(file), fromMemory(bytesRead)}) {
+                const Read r(read);
+                ASSERT_EQ(r.result, 1);
+                EXPECT_TRUE(r.pixels() == expected) << "type " << unsigned{h.type};
+            }
+        }
+        imgfile_detail::ByteSource src(
+            std::span(reinterpret_cast<const std::uint8_t *>(cut.data()), cut.size()));
+        image_desc d{};
+        targa_header out{};
+        std::size_t missing = 0;
+        ASSERT_EQ(imgfile_detail::decode(src, &d, &out, missing), 1);
+        freeImage(&d);
+        EXPECT_EQ(missing, n - before);
+    }
+}
+
 TEST_F(Decode, OtherFilesAreRefusedWithEinvalAndNothingAllocated) {
     const Bytes png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 29);
     const Bytes jpeg("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 20);
