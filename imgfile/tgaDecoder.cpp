@@ -276,11 +276,51 @@ Made readRaw(ByteSource &src, const Layout &l, const ColourMap *map, const Plane
     return {done, done};
 }
 
+// The longest run-length packet: its count byte and 128 pixels of 4 bytes.
+constexpr std::size_t kLongestPacket = 1 + 128 * 4;
+
+// Decodes whole packets from a window of the buffered bytes, while at least a longest packet
+// is left in it, until n pixels are made; returns how many there are now. The window's cursor
+// and the planes are locals, so that storing pixels does not make the compiler reload the
+// source's fields; the source learns what was used once per window.
+std::size_t readWholePackets(ByteSource &src, const Layout &l, const ColourMap *map,
+                             const Planes &p, std::size_t made, std::size_t n) {
+    const std::size_t bytes = l.bytes;
+    uint8_t *const blue = p.blue.get(), *const green = p.green.get(), *const red = p.red.get();
+    while (made < n) {
+        const std::size_t held = src.fill(kLongestPacket);
+        if (held < kLongestPacket) break;
+        const uint8_t *const begin = src.data();
+        const uint8_t *const last = begin + (held - kLongestPacket);  // where a packet may start
+        const uint8_t *at = begin;
+        while (at <= last && made < n) {
+            const unsigned packet = *at++;
+            const std::size_t count = std::min<std::size_t>((packet & 0x7FU) + 1, n - made);
+            if (packet & 0x80U) {
+                uint8_t b, g, r;
+                convert(l, map, at, 1, {&b, &g, &r});
+                std::memset(blue + made, b, count);
+                std::memset(green + made, g, count);
+                std::memset(red + made, r, count);
+                at += bytes;
+            } else {
+                convert(l, map, at, count, {blue + made, green + made, red + made});
+                at += count * bytes;
+            }
+            made += count;
+        }
+        src.consume(static_cast<std::size_t>(at - begin));
+    }
+    return made;
+}
+
 // Decodes run-length packets until n pixels are made or the file ends. A packet may cross a
 // row; a run past the image's end is cut there.
 Made readRunLength(ByteSource &src, const Layout &l, const ColourMap *map, const Planes &p,
                    std::size_t n) {
+    // Packets that are surely whole first, then the last few bytes one careful step at a time.
     Made m;
+    m.made = m.whole = readWholePackets(src, l, map, p, 0, n);
     while (m.made < n) {
         if (src.fill(1) == 0) break;
         const unsigned packet = *src.data();

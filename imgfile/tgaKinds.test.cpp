@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "imgfile/imgfile.h"
@@ -63,13 +65,15 @@ Reader fromFile(const std::string &file) {
         [file](image_desc *out, targa_header *head) { return readImage(out, head, file.c_str()); };
 }
 
-// The decoder over bytes in memory.
-Reader fromMemory(const std::string &bytes) {
-    return [&bytes](image_desc *out, targa_header *head) {
+// The decoder over bytes in memory; how many pixels they missed goes to `missing` if given.
+Reader fromMemory(const std::string &bytes, std::size_t *missing = nullptr) {
+    return [&bytes, missing](image_desc *out, targa_header *head) {
         imgfile_detail::ByteSource src(
             std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
-        std::size_t missing = 0;
-        return imgfile_detail::decode(src, out, head, missing);
+        std::size_t missed = 0;
+        const int result = imgfile_detail::decode(src, out, head, missed);
+        if (missing != nullptr) *missing = missed;
+        return result;
     };
 }
 
@@ -266,6 +270,41 @@ TEST_F(Decode, HostileFilesStayBounded) {
     EXPECT_EQ(r.d.pRed[127], 3);
     EXPECT_EQ(r.d.pRed[128], 0);
     EXPECT_EQ(r.d.pBlue[4000u * 4000u - 1], 0);
+}
+
+// Run-length files of many buffers' worth, from a descriptor and from memory, whole and cut
+// just after a count byte deep inside: the packets before the cut are whole, the rest missing.
+TEST_F(Decode, LongRunLengthFilesReadWholeUpToWhereTheyEnd) {
+    const tgatest::TempDir dir;
+    const std::string file = (dir / "long.tga").string();
+    const std::size_t n = 600 * 500;
+    Bytes tga = Head{.type = 10, .depth = 24, .width = 600, .height = 500}.bytes(), planes, cut;
+    std::size_t cutMissing = 0;
+    for (std::size_t made = 0, k = 0; made < n; ++k) {
+        const std::size_t count = std::min<std::size_t>(k * 37 % 128 + 1, n - made);
+        const bool run = k % 3 != 0;
+        if (cutMissing == 0 && made > n / 2)
+            cut = tga + char(run ? 0x80 : 0), cutMissing = n - made;
+        tga += char((run ? 0x80U : 0U) | (count - 1));
+        for (std::size_t i = 0; i < count; ++i) {
+            const Bytes pixel(3, char(k + (run ? 0 : i * 3)));
+            if (!run || i == 0) tga += pixel;
+            planes += pixel;
+        }
+        made += count;
+    }
+    const Bytes cutPlanes = planes.substr(0, 3 * (n - cutMissing)) + Bytes(3 * cutMissing, '\0');
+    for (const auto &[bytes, expected, missing] :
+         {std::tuple{tga, planes, std::size_t{0}}, {cut, cutPlanes, cutMissing}}) {
+        tgatest::writeFile(file, bytes);
+        std::size_t memoryMissing = n;
+        for (const Reader &read : {fromFile(file), fromMemory(bytes, &memoryMissing)}) {
+            const Read r(read);
+            ASSERT_EQ(r.result, 1);
+            EXPECT_TRUE(r.pixels() == expected);
+        }
+        EXPECT_EQ(memoryMissing, missing);
+    }
 }
 
 TEST_F(Decode, OtherFilesAreRefusedWithEinvalAndNothingAllocated) {
