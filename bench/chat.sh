@@ -10,18 +10,9 @@ set -euo pipefail
 build=${TGAKIT_BUILD:?}
 work=${TGAKIT_BENCH_WORK:?}/chat
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+. "$(dirname "$self")/part.bash"
 size=$((256 * 1024 * 1024))
 port=$((20000 + $$ % 20000))
-
-now() { date +%s%N; }
-listening() {
-    for _ in $(seq 500); do
-        [ -n "$(ss -Hltn "sport = :$1")" ] && return 0
-        sleep 0.01
-    done
-    echo "chat bench: nothing listens on port $1" >&2
-    exit 1
-}
 
 # One conversation: "envoie", then the end of input. The transfer runs from the client's line
 # that announces the image's size to the next one that gives that number again, its report of
@@ -91,18 +82,8 @@ if [ "${1:-}" = intake ]; then
     exit 0
 fi
 
-for tool in socat /usr/bin/time ss; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "chat.transfer_256MiB: skipped ($tool is not installed)"
-        exit 0
-    fi
-done
-runs=5
-isolate=(unshare --net bash -c 'ip link set lo up && exec "$@"' isolate)
-if ! unshare --net true 2>/dev/null; then
-    runs=1
-    isolate=()
-fi
+need_tools chat.transfer_256MiB socat /usr/bin/time ss
+isolated_runs 5
 mkdir -p "$work/srv/input" "$work/cli"
 cd "$work"
 head -c "$size" /dev/urandom >srv/input/vorla.tga

@@ -14,16 +14,6 @@ reply_bytes=$((64 * 1024 * 1024))
 line_bytes=$((16 * 1024 * 1024))
 image_bytes=$((64 * 64 * 3 + 18))
 
-now() { date +%s%N; }
-listening() {
-    for _ in $(seq 500); do
-        [ -n "$(ss -Hltn "sport = :$1")" ] && return 0
-        sleep 0.01
-    done
-    echo "chatReplies bench: nothing listens on port $1" >&2
-    exit 1
-}
-
 # The client against the stalled stand-in; prints its peak memory in KiB and the seconds.
 held_once() {
     rm -rf cli/output
@@ -69,18 +59,8 @@ case "${1:-}" in
     reply) cd "$work" && reply_once && exit 0 ;;
 esac
 
-for tool in /usr/bin/time ss; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "chat.client_peak_rss_held_replies: skipped ($tool is not installed)"
-        exit 0
-    fi
-done
-runs=3
-isolate=(unshare --net bash -c 'ip link set lo up && exec "$@"' isolate)
-if ! unshare --net true 2>/dev/null; then
-    runs=1
-    isolate=()
-fi
+need_tools chat.client_peak_rss_held_replies /usr/bin/time ss
+isolated_runs 3
 mkdir -p srv/input cli
 head -c "$image_bytes" /dev/urandom >srv/input/vorla.tga
 { head -c "$line_bytes" /dev/zero | tr '\0' a; echo; } >line
