@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(std::memcmp(&head, &given, sizeof head) == 0);
 
     // What the file says it holds: 24-bit uncompressed true colour, the caller's map
-    // fields and origin, the descriptor's size and the caller's origin bits.
+    // fields, the descriptor's size and the caller's origin and interleave bits.
     targa_header written = given;
     written.idlength = 0;
     written.colourmaptype = 0;
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     written.width = width;
     written.height = height;
     written.useless2[0] = 24;
-    written.useless2[1] = static_cast<std::uint8_t>(given.useless2[1] & 0x30U);
+    written.useless2[1] = static_cast<std::uint8_t>(given.useless2[1] & 0xF0U);
     const std::string bytes = tgatest::readFile(scratchTga().c_str());
     FUZZ_CHECK(bytes.size() == 18 + 3 * pixels);
     const std::string writtenBytes =
