@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <future>
 #include <string>
 #include <thread>
 
@@ -244,7 +243,7 @@ TEST_F(clientConversation, HeldRepliesBeyondMemoryAllShowOrAreCounted) {
             "Dites moi quelque chose\nJe vais recevoir une image\n"
             "Taille de l'image a recevoir : 3\nCopie terminee : lu 3 octets , \n";
         // 16 MiB hold 16384 replies of 1024 bytes.
-        const std::size_t kept = *tmp == '\0' ? shown.size() : 16384 * 1042;
+        const std::size_t kept = *tmp == '\0' ? shown.size() : std::size_t{16384} * 1042;
         const std::string want = head + shown.substr(0, kept) + "Dites moi quelque chose\n";
         EXPECT_TRUE(got == want) << got.size() << " bytes shown, not " << want.size();
     }

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fdio/fdio.h"
@@ -101,7 +101,12 @@ std::optional<std::string> replacedFile(const char *fName) {
         const ssize_t len = ::readlink(path.c_str(), to.data(), to.size());
         if (len <= 0 || static_cast<std::size_t>(len) == to.size()) return std::nullopt;
         to.resize(static_cast<std::size_t>(len));
-        path = to.front() == '/' ? to : directoryOf(path) + "/" + to;
+        if (to.front() != '/') {
+            std::string dir = directoryOf(path);
+            dir += '/';
+            to.insert(0, dir);
+        }
+        path = std::move(to);
     }
     return std::nullopt;
 }
@@ -154,6 +159,7 @@ int mallocImage(image_desc *pDesc, uint16_t width, uint16_t height) {
     return static_cast<int>(*n);
 }
 
+// cppcheck-suppress passedByValue ; the interface takes both records by value
 int writeImage(image_desc iDesc, targa_header head, const char *fName) {
     using namespace imgfile_msg;
     // A call that is bound to fail must not create or truncate anything.

@@ -205,7 +205,9 @@ TEST_F(ReadImage, FailedReadsLeaveTheRecordsUntouched) {
     tgatest::writeFile(huge, tgaHeader(65535, 65535));
     const std::pair<std::string, int> cases[] = {
         {file, ENOENT}, {huge, EOVERFLOW}, {dir.path().string(), EISDIR}, {"/proc/self/mem", EIO}};
-    for (const auto &[name, err] : cases) {
+    for (const auto &entry : cases) {
+        const std::string &name = entry.first;
+        const int err = entry.second;
         std::optional<Read> r;
         int error = 0;
         const auto printed = tgatest::captured([&] {

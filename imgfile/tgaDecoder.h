@@ -14,7 +14,7 @@ namespace imgfile_detail {
 
 // Bytes per refill of a descriptor's buffer: 64 Ki pixels of 24 bits, split while still in
 // the cache.
-inline constexpr std::size_t kBufferBytes = 3 * 65536;
+inline constexpr std::size_t kBufferBytes = std::size_t{3} * 65536;
 
 // The bytes the decoder reads, from the start of a file or a block of memory.
 class ByteSource {

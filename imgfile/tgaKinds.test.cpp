@@ -277,7 +277,7 @@ TEST_F(Decode, HostileFilesStayBounded) {
 TEST_F(Decode, LongRunLengthFilesReadWholeUpToWhereTheyEnd) {
     const tgatest::TempDir dir;
     const std::string file = (dir / "long.tga").string();
-    const std::size_t n = 600 * 500;
+    const std::size_t n = std::size_t{600} * 500;
     Bytes tga = Head{.type = 10, .depth = 24, .width = 600, .height = 500}.bytes(), planes, cut;
     std::size_t cutMissing = 0;
     for (std::size_t made = 0, k = 0; made < n; ++k) {

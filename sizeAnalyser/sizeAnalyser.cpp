@@ -2,7 +2,6 @@
 #include "sizeAnalyser/sizeAnalyser.h"
 
 #include <poll.h>
-#include <unistd.h>
 
 #include <array>
 #include <cctype>
