@@ -155,17 +155,21 @@ bool sendInfoReply(const Chat &chat, Console &console) {
 
 server_detail::PeerAddress server_detail::peerAddress(const sockaddr *addr, socklen_t length) {
     PeerAddress peer;
+    // Copied out rather than cast: a sockaddr promises less alignment than the records it
+    // stands for.
     if (addr->sa_family == AF_INET && length >= sizeof(sockaddr_in)) {
-        const auto *v4 = reinterpret_cast<const sockaddr_in *>(addr);
+        sockaddr_in v4{};
+        std::memcpy(&v4, addr, sizeof v4);
         peer.family = AF_INET;
-        std::memcpy(peer.bytes.data(), &v4->sin_addr, sizeof v4->sin_addr);
+        std::memcpy(peer.bytes.data(), &v4.sin_addr, sizeof v4.sin_addr);
     } else if (addr->sa_family == AF_INET6 && length >= sizeof(sockaddr_in6)) {
-        const auto *v6 = reinterpret_cast<const sockaddr_in6 *>(addr);
-        const bool mapped = IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr);
+        sockaddr_in6 v6{};
+        std::memcpy(&v6, addr, sizeof v6);
+        const bool mapped = IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr);
         peer.family = mapped ? AF_INET : AF_INET6;
         // A mapped address holds the IPv4 one in its last 4 bytes.
-        std::memcpy(peer.bytes.data(), v6->sin6_addr.s6_addr + (mapped ? 12 : 0),
-                    mapped ? 4 : sizeof v6->sin6_addr);
+        std::memcpy(peer.bytes.data(), v6.sin6_addr.s6_addr + (mapped ? 12 : 0),
+                    mapped ? 4 : sizeof v6.sin6_addr);
     }
     return peer;
 }
