@@ -2,16 +2,12 @@
 #include "chartPainter/chartPainter.h"
 
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
-#include <functional>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,25 +19,6 @@
 namespace {
 
 using tgatest::printed;
-
-// What fn prints on the standard error when run in a child process whose working directory is
-// a 64 KiB file system of its own (a tmpfs in the child's own mount namespace), ended by "!"
-// when fn left anything in that directory. No value when no such namespace can be made here.
-std::optional<std::string> printedOnSmallDisk(const std::function<void()> &fn) {
-    const std::string here = std::filesystem::current_path().string();
-    tgatest::Child child([&] {
-        const bool mounted = unshare(CLONE_NEWNS) == 0 &&
-                             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                             mount("tgakit", here.c_str(), "tmpfs", 0, "size=64k") == 0 &&
-                             chdir(here.c_str()) == 0;
-        if (!mounted) _exit(2);
-        fn();
-        if (std::filesystem::directory_iterator(".") != std::filesystem::directory_iterator())
-            std::fputs("!", stderr);
-    });
-    if (child.wait() != 0) return std::nullopt;
-    return child.err();
-}
 
 const std::string kLargeHeader = tgatest::tgaHeader(600, 600, 0, 0x20);
 const std::string kSmallHeader = tgatest::tgaHeader(260, 260, 0, 0x20);
@@ -258,7 +235,7 @@ TEST_F(DrawHis_threeRect, UnwritableFileIsReportedAndNotWritten) {
     EXPECT_EQ(tgatest::printedErr([&] { drawHis_threeRect(cnt); }), "test.tga: Is a directory\n");
 
     // A full disk: the header and pixels go nowhere, and that is said.
-    const auto onFullDisk = printedOnSmallDisk([&] { drawHis_size(nullptr, cnt, 0, 1); });
+    const auto onFullDisk = tgatest::printedOnSmallDisk([&] { drawHis_size(nullptr, cnt, 0, 1); });
     if (!onFullDisk) GTEST_SKIP() << "no mount namespace here for the full-disk case";
     EXPECT_EQ(*onFullDisk, "test_size.tga: No space left on device\n");
 }

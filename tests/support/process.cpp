@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,6 +191,23 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &options) {
     result.out = child.out();
     result.err = child.err();
     return result;
+}
+
+std::optional<std::string> printedOnSmallDisk(const std::function<void()> &fn,
+                                              const std::filesystem::path &dir) {
+    const std::string here = (dir.empty() ? std::filesystem::current_path() : dir).string();
+    Child child([&] {
+        const bool mounted = ::unshare(CLONE_NEWNS) == 0 &&
+                             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                             ::mount("tgakit", here.c_str(), "tmpfs", 0, "size=64k") == 0 &&
+                             ::chdir(here.c_str()) == 0;
+        if (!mounted) ::_exit(2);
+        fn();
+        if (std::filesystem::directory_iterator(".") != std::filesystem::directory_iterator())
+            std::fputs("!", stderr);
+    });
+    if (child.wait() != 0) return std::nullopt;
+    return child.err();
 }
 
 }  // namespace tgatest

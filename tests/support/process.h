@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,5 +79,12 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &options = 
 
 // The built program `name` next to the test binaries (<build>/bin/name).
 std::filesystem::path program(const std::string &name);
+
+// What `fn` prints on the standard error when run in a child process whose working directory
+// is `dir` (default: the current one) made a 64 KiB file system of its own (a tmpfs in the
+// child's own mount namespace), ended by "!" when fn left anything in it. No value when no such
+// namespace can be made here.
+std::optional<std::string> printedOnSmallDisk(const std::function<void()> &fn,
+                                              const std::filesystem::path &dir = {});
 
 }  // namespace tgatest
