@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
